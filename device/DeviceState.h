@@ -1,0 +1,97 @@
+// Everything the program knows about the connected indicator: the requested parameters
+// (`Set`), the reported ones (`Stan`), link flags, identity, sensors, readings and the
+// flags through which the decoder, the synchronisation tick and the wizard cooperate.
+// Plain data; read and written on the user-interface thread only, except `portOpen`.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kt::device {
+
+struct DeviceParams {
+    float PK1 = 0;
+    float PK2 = 0;
+    uint32_t Q_NR = 0;
+    float UZP[3] = {0, 0, 0};
+    float Offset[3] = {0, 0, 0};
+    float COEF[3] = {0, 0, 0};
+    int32_t LED = 0;
+    int32_t decp = 0;
+    int32_t Beep = 0;
+    int32_t mode = 0;
+    uint32_t OnTime = 0;
+};
+
+struct DeviceFlags {
+    bool GO = false;
+    bool zapytanie = false;
+    int32_t bledna_transmisja = 0;
+};
+
+enum class TypeStatus { NotAnswered, Recognised, NotRecognised };
+
+// One flag per parameter: an answer carrying it arrived since the connection started.
+struct ReceivedFlags {
+    bool mode = false;
+    bool decp = false;
+    bool Beep = false;
+    bool OnTime = false;
+    bool PK1 = false;
+    bool PK2 = false;
+    bool LED = false;
+    bool UZP[3] = {false, false, false};
+    bool Offset[3] = {false, false, false};
+    bool COEF[3] = {false, false, false};
+    bool status = false;
+};
+
+inline constexpr const char* kUnrecognisedTypeName = "<nierozpoznane>";
+inline constexpr int kDefaultBaudRate = 57600;
+
+class DeviceState {
+public:
+    DeviceParams Set;
+    DeviceParams Stan;
+    DeviceFlags Device;
+
+    // Identity.
+    TypeStatus typeStatus = TypeStatus::NotAnswered;
+    std::string typeName = kUnrecognisedTypeName;
+    uint32_t hardwareVersion = 0;
+    uint32_t softwareVersion = 0;
+    bool deviceReady = false;
+
+    // Sensors, readings and outputs.
+    bool sensorPresent[3] = {false, false, false};
+    int sensorCount = 0;
+    float angle[3] = {0, 0, 0};
+    float cycles[3] = {0, 0, 0};
+    bool outputOn[2] = {false, false};
+
+    // Cooperation between decoder, synchronisation tick and wizard.
+    ReceivedFlags received;
+    bool statusSeen = false;
+    bool refreshPending = false;
+    bool cycleResetRequest[3] = {false, false, false};
+    int32_t statusCountdown = 0;
+
+    // Port settings.
+    std::string portName = "COM1";
+    int32_t baudRate = kDefaultBaudRate;
+    std::atomic<bool> portOpen{false};
+    bool suppressOpenMessage = false;
+
+    // Copies every parameter of `Stan` into `Set`; nothing else changes.
+    void AdoptDeviceValues() { Set = Stan; }
+
+    // What starting a connection resets: readiness and every `received` flag.
+    // `statusSeen`, `typeStatus`, the versions, `Set` and `Stan` stay as they are.
+    void StartConnection() {
+        deviceReady = false;
+        received = ReceivedFlags{};
+    }
+};
+
+}  // namespace kt::device
