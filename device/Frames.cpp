@@ -57,13 +57,21 @@ float PayloadFloat32(const uint8_t* frame) {
     return f;
 }
 
+// "code: p0 p1 p2 p3 ,CRC=checksum", every number in unsigned decimal.
+static std::string FrameFields(const uint8_t* b) {
+    return std::to_string(b[2]) + ": " + std::to_string(b[3]) + " " + std::to_string(b[4]) + " " +
+           std::to_string(b[5]) + " " + std::to_string(b[6]) + " ,CRC=" + std::to_string(b[7]);
+}
+
 std::string SentFrameLine(const CommandFrame& frame) {
     const auto& b = frame.bytes;
-    std::string line = b[0] == kHeaderWrite ? ">sending write cmd: " : ">sending read cmd: ";
-    line += std::to_string(b[2]) + ": " + std::to_string(b[3]) + " " + std::to_string(b[4]) +
-            " " + std::to_string(b[5]) + " " + std::to_string(b[6]) +
-            " ,CRC=" + std::to_string(b[7]);
-    return line;
+    return (b[0] == kHeaderWrite ? ">sending write cmd: " : ">sending read cmd: ") +
+           FrameFields(b.data());
+}
+
+std::string ReceivedFrameLine(const uint8_t* frame) {
+    return "   <<Received Data: " + FrameFields(frame) + "<->" +
+           std::to_string(FrameChecksum(frame));
 }
 
 void FrameSender::SendCommand(uint8_t header, uint8_t code, const Payload& payload) {

@@ -74,6 +74,8 @@ float PayloadFloat32(const uint8_t* frame);
 
 // Traffic monitor line of a sent command frame (read or write).
 std::string SentFrameLine(const CommandFrame& frame);
+// Traffic monitor line of a received 8-byte answer frame, with the computed checksum.
+std::string ReceivedFrameLine(const uint8_t* frame);
 
 // Builds frames and hands them to the channel; logs every frame but measurement reads
 // while the monitor is visible. No result: the caller learns of success from the answer.

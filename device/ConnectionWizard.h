@@ -1,0 +1,63 @@
+// The connection wizard's step machine: opens the named port, identifies the indicator
+// and reads every parameter, one read command per 50 ms tick, then makes the device
+// ready and adopts the values read. Display decisions go to a WizardView.
+#pragma once
+
+#include <string>
+
+#include "DeviceState.h"
+#include "Dialogs.h"
+#include "Frames.h"
+#include "SerialPort.h"
+#include "SyncCycle.h"
+#include "WizardView.h"
+
+namespace kt::device {
+
+class ConnectionWizard {
+public:
+    static constexpr int kFinalStep = 22;
+    static constexpr int kTypeStepLimit = 5;
+    static constexpr int kStepLimit = 10;
+    static constexpr int kReadSize = 64;
+    static constexpr int kPauseBeforeOpenMs = 100;
+
+    ConnectionWizard(DeviceState& state, SerialPort& port, FrameSender& sender, SyncCycle& sync,
+                     WizardView& view, Dialogs& dialogs)
+        : state_(state), port_(port), sender_(sender), sync_(sync), view_(view), dialogs_(dialogs) {}
+
+    void Connect();     // "Połącz" (BitBtn3Click)
+    void Tick();        // Timer1Timer
+    void Abort();       // "Przerwij łączenie" (BitBtn2Click)
+    void Disconnect();  // "Rozłącz" (BitBtn4Click)
+
+    int wizardStep() const { return wizardStep_; }
+    int stepRetries() const { return stepRetries_; }
+    const WizardDisplay& display() const { return display_; }
+
+    static std::string WarningUnrecognised();
+
+private:
+    void ResetStepDisplay();
+    void ShowStepFailure();
+    void ShowLine(int line, StepPicture picture);
+    void SetIcon(int line, StepPicture picture) { display_.icons[line].picture = picture; }
+    void ShowIcon(int line, StepPicture picture) { display_.icons[line] = {picture, true}; }
+    void ShowLabel(int label) { display_.labelVisible[label] = true; }
+    bool StepAnswerIn() const;
+    void StepSucceeded(bool& warnUnrecognised);
+    void Finish();
+    void Render() { view_.Render(display_); }
+
+    DeviceState& state_;
+    SerialPort& port_;
+    FrameSender& sender_;
+    SyncCycle& sync_;
+    WizardView& view_;
+    Dialogs& dialogs_;
+    WizardDisplay display_;
+    int wizardStep_ = 0;
+    int stepRetries_ = 0;
+};
+
+}  // namespace kt::device

@@ -1,0 +1,17 @@
+// Message boxes, so the core can ask for them and tests can answer them.
+#pragma once
+
+#include <string>
+
+namespace kt::device {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Plain box: the application title as caption, an OK button.
+    virtual void ShowPlainMessage(const std::string& text) = 0;
+    // Box with its own caption, an information icon and an OK button.
+    virtual void ShowInfoMessage(const std::string& caption, const std::string& text) = 0;
+};
+
+}  // namespace kt::device

@@ -1,0 +1,123 @@
+// Recording stand-ins for the interfaces through which the device core talks to the
+// screen, the message boxes and the serial channel.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DeviceView.h"
+#include "Dialogs.h"
+#include "FrameLog.h"
+#include "SerialPort.h"
+#include "TestSupport.h"
+#include "WizardView.h"
+
+namespace kt::test {
+
+// Records every frame handed to the channel, as hex text.
+class RecordingSink : public device::SerialPort {
+public:
+    std::vector<std::string> frames;
+    std::vector<std::string> opened;
+    int openResult = 0;
+    int readSize = 0;
+    int closes = 0;
+
+    void Send(const uint8_t* data, int length) override { frames.push_back(ToHex(data, length)); }
+    void SetReadSize(int size) override { readSize = size; }
+    int OpenPort(const char* name, int, int, int, bool) override {
+        opened.push_back(name);
+        return openResult;
+    }
+    void ClosePort() override { ++closes; }
+};
+
+class FakeLog : public device::FrameLog {
+public:
+    bool visible = true;
+    std::vector<std::string> frameLines;
+    std::vector<std::string> parameterLines;
+    int clears = 0;
+
+    bool IsVisible() const override { return visible; }
+    void AppendFrameLine(const std::string& line) override { frameLines.push_back(line); }
+    void ClearParameterView() override {
+        parameterLines.clear();
+        ++clears;
+    }
+    void AppendParameterLine(const std::string& line) override {
+        parameterLines.push_back(line);
+    }
+};
+
+class FakeDialogs : public device::Dialogs {
+public:
+    std::vector<std::string> messages;  // "caption|text"; plain boxes have caption "KT210V-PC"
+    void ShowPlainMessage(const std::string& text) override {
+        messages.push_back("KT210V-PC|" + text);
+    }
+    void ShowInfoMessage(const std::string& caption, const std::string& text) override {
+        messages.push_back(caption + "|" + text);
+    }
+};
+
+// Keeps the last value written to every control, keyed by control name.
+class FakeDeviceView : public device::DeviceView {
+public:
+    std::map<std::string, std::string> text;
+    int modeSelection = -2;
+    std::string picturePath;
+    bool pictureVisible = true;
+    int activeSensor = -1;
+    bool beep = false;
+    bool active[3] = {false, false, false};
+    int activeChanges = 0;
+    int confirmedPaints = 0;
+    std::string valueDialogCaption = "Poz. zero =";
+
+    void SetModeSelection(int index) override { modeSelection = index; }
+    void LoadModePicture(const std::string& path) override { picturePath = path; }
+    void SetModePictureVisible(bool visible) override { pictureVisible = visible; }
+    void SetSensorCaption(int s, const std::string& t) override { Put("GroupBox", s, t); }
+    void SetSensorActive(int s, bool a) override {
+        active[s] = a;
+        ++activeChanges;
+    }
+    void SetSensorCountText(const std::string& t) override { text["Label65"] = t; }
+    void SetZeroLabel(int s, const std::string& t) override { Put("Zero", s, t); }
+    void SetOffsetLabel(int s, const std::string& t) override { Put("Offset", s, t); }
+    void SetMultiplierLabel(int s, const std::string& t) override { Put("Multiplier", s, t); }
+    std::string ValueDialogCaption() const override { return valueDialogCaption; }
+    void SetValueDialogText(const std::string& t) override { text["Wartosc.Edit1"] = t; }
+    void SetMultiplierDialogText(const std::string& t) override { text["Mnoznik.Edit6"] = t; }
+    void SetStatusText(const std::string& t) override { text["Label66"] = t; }
+    void SetTypeText(const std::string& t) override { text["Label63"] = t; }
+    void SetVersionText(const std::string& t) override { text["Label64"] = t; }
+    void SetActiveSensorSelection(int index) override { activeSensor = index; }
+    void SetOnTimeText(const std::string& t) override { text["Edit5"] = t; }
+    void SetPK1Text(const std::string& t) override { text["Edit6"] = t; }
+    void SetPK2Text(const std::string& t) override { text["Edit7"] = t; }
+    void SetLedText(const std::string& t) override { text["Edit4"] = t; }
+    void SetDecpText(const std::string& t) override { text["Edit9"] = t; }
+    void SetBeepChecked(bool c) override { beep = c; }
+    void PaintDevicePanelConfirmed() override { ++confirmedPaints; }
+
+private:
+    void Put(const std::string& name, int s, const std::string& t) {
+        text[name + std::to_string(s)] = t;
+    }
+};
+
+class FakeWizardView : public device::WizardView {
+public:
+    std::string portText = "COM1";
+    std::vector<device::WizardDisplay> renders;
+    int pausedMs = 0;
+
+    void Render(const device::WizardDisplay& d) override { renders.push_back(d); }
+    std::string PortText() const override { return portText; }
+    void Pause(int ms) override { pausedMs += ms; }
+};
+
+}  // namespace kt::test
