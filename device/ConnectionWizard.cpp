@@ -68,13 +68,13 @@ void ConnectionWizard::Connect() {
     ResetStepDisplay();
     display_.progress = 0;
     ShowLine(1, StepPicture::Tick);
-    const std::string portText = view_.PortText();
+    const std::string portText = view_ ? view_->PortText() : state_.portName;
     display_.portLabel = portText;
     ShowLabel(2);
     ShowLabel(3);
     SetIcon(1, StepPicture::Question);
     Render();
-    view_.Pause(kPauseBeforeOpenMs);
+    if (view_) view_->Pause(kPauseBeforeOpenMs);
 
     state_.suppressOpenMessage = true;
     port_.SetReadSize(kReadSize);

@@ -23,8 +23,12 @@ public:
     static constexpr int kPauseBeforeOpenMs = 100;
 
     ConnectionWizard(DeviceState& state, SerialPort& port, FrameSender& sender, SyncCycle& sync,
-                     WizardView& view, Dialogs& dialogs)
-        : state_(state), port_(port), sender_(sender), sync_(sync), view_(view), dialogs_(dialogs) {}
+                     Dialogs& dialogs)
+        : state_(state), port_(port), sender_(sender), sync_(sync), dialogs_(dialogs) {}
+
+    // The window that paints the steps; it is created after the main window, so it is
+    // attached later. Without one, Render does nothing and the pause is a plain sleep.
+    void SetView(WizardView* view) { view_ = view; }
 
     void Connect();     // "Połącz" (BitBtn3Click)
     void Tick();        // Timer1Timer
@@ -47,13 +51,15 @@ private:
     bool StepAnswerIn() const;
     void StepSucceeded(bool& warnUnrecognised);
     void Finish();
-    void Render() { view_.Render(display_); }
+    void Render() {
+        if (view_) view_->Render(display_);
+    }
 
     DeviceState& state_;
     SerialPort& port_;
     FrameSender& sender_;
     SyncCycle& sync_;
-    WizardView& view_;
+    WizardView* view_ = nullptr;
     Dialogs& dialogs_;
     WizardDisplay display_;
     int wizardStep_ = 0;
