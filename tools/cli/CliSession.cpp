@@ -1,0 +1,67 @@
+#include "CliSession.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace kt::cli {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+void ConsoleLog::AppendFrameLine(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void ConsoleDialogs::ShowPlainMessage(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void ConsoleDialogs::ShowInfoMessage(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+void HeadlessWizardView::Pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+CliSession::CliSession(const std::string& portName)
+    : decoder(state, view, dialogs, &log, device::NumberFormat{'.'}, "."),
+      wizardView(portName) {
+    notifications.Attach(channel);
+    wizard.SetView(&wizardView);
+    state.suppressOpenMessage = true;
+}
+
+CliSession::~CliSession() { channel.ClosePort(); }
+
+bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks) {
+    const auto start = Clock::now();
+    auto nextWizard = start + milliseconds(kWizardPeriodMs);
+    auto nextSync = start + milliseconds(kSyncPeriodMs);
+    device::ChannelEvent event;
+    while (!done()) {
+        const auto now = Clock::now();
+        if (timeoutMs >= 0 && now - start >= milliseconds(timeoutMs)) return false;
+        if (now >= nextWizard) {
+            if (wizard.display().timerEnabled) wizard.Tick();
+            nextWizard += milliseconds(kWizardPeriodMs);
+            continue;
+        }
+        if (syncTicks && now >= nextSync) {
+            sync.Tick();
+            nextSync += milliseconds(kSyncPeriodMs);
+            continue;
+        }
+        auto deadline = syncTicks ? std::min(nextWizard, nextSync) : nextWizard;
+        const auto wait = std::chrono::duration_cast<milliseconds>(deadline - now).count();
+        if (queue.Pop(event, static_cast<int>(wait) + 1)) {
+            // Opened/closed messages are the program's boxes; the tool stays quiet.
+            if (event.kind == device::ChannelEvent::Kind::Data) decoder.Process(event);
+        }
+    }
+    return true;
+}
+
+}  // namespace kt::cli

@@ -1,0 +1,136 @@
+#include "Commands.h"
+
+#include <csignal>
+#include <cstdio>
+
+#include "CliSession.h"
+#include "Numbers.h"
+#include "ParameterKeys.h"
+
+namespace kt::cli {
+
+namespace {
+
+constexpr int kIdentifyTimeoutMs = 15000;
+constexpr int kConfirmTimeoutMs = 5000;
+
+const char* OpenFailureReason(int result) {
+    switch (result) {
+        case device::OPEN_PORT_FAILED: return "the port could not be opened (missing or busy)";
+        case device::OPEN_LINE_SETTINGS_FAILED: return "the line settings were refused (not a serial line)";
+        case device::OPEN_NO_NAME: return "no port name was given";
+        case device::OPEN_NO_EVENTS: return "the channel's wake-up object is not available";
+        default: return "the port could not be set up";
+    }
+}
+
+const char* StepName(int step) {
+    static const char* const kNames[] = {"", "", "device type", "hardware version",
+                                         "software version", "sensor presence", "ONTIME",
+                                         "MODE", "PK1", "PK2", "LED", "BEEP", "DECP"};
+    return step <= 12 ? kNames[step] : "COEF, Offset, zero_pos";
+}
+
+bool StepFailed(const device::ConnectionWizard& w) {
+    const int step = w.wizardStep();
+    const int limit = step == 2 ? device::ConnectionWizard::kTypeStepLimit
+                                : device::ConnectionWizard::kStepLimit;
+    return step >= 2 && w.stepRetries() > limit;
+}
+
+// Opens the port and runs the wizard's steps; EXIT_OK once the device is ready.
+int Connect(CliSession& s, const std::string& port) {
+    s.wizard.Connect();
+    if (s.port.lastResult != 0) {
+        std::fprintf(stderr, "cannot open %s: %s (result %d)\n", port.c_str(),
+                     OpenFailureReason(s.port.lastResult), s.port.lastResult);
+        return EXIT_PORT;
+    }
+    s.RunUntil([&] { return s.state.deviceReady || StepFailed(s.wizard); }, kIdentifyTimeoutMs,
+               false);
+    if (!s.state.deviceReady) {
+        const int step = s.wizard.wizardStep();
+        std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer read %d\n", step,
+                     StepName(step), step <= 12 ? -1 : step);
+        return EXIT_STEP_FAILED;
+    }
+    return EXIT_OK;
+}
+
+void PrintIdentity(const device::DeviceState& st) {
+    std::printf("type=%s\n", st.typeName.c_str());
+    std::printf("hardware=%s\n", device::VersionText(st.hardwareVersion).c_str());
+    std::printf("software=%s\n", device::VersionText(st.softwareVersion).c_str());
+    for (int i = 0; i < 3; ++i) std::printf("sensor%d=%d\n", i, st.sensorPresent[i] ? 1 : 0);
+    std::printf("sensor_count=%d\n", st.sensorCount);
+    for (const auto& key : ParameterKeys()) {
+        std::printf("%s=%s\n", key.name.c_str(), FormatValue(key, st.Stan).c_str());
+    }
+    std::fflush(stdout);
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
+int Identify(const std::string& port) {
+    CliSession s(port);
+    const int rc = Connect(s, port);
+    if (rc == EXIT_OK) PrintIdentity(s.state);
+    return rc;
+}
+
+int SetValues(const std::string& port, const std::vector<std::string>& assignments) {
+    std::vector<std::pair<const ParameterKey*, double>> wanted;
+    for (const auto& a : assignments) {
+        const auto eq = a.find('=');
+        const ParameterKey* key = eq == std::string::npos ? nullptr : FindKey(a.substr(0, eq));
+        if (key == nullptr) {
+            std::fprintf(stderr, "unknown key in '%s'\n", a.c_str());
+            return EXIT_USAGE;
+        }
+        const auto value = ParseValue(*key, a.substr(eq + 1));
+        if (!value) {
+            std::fprintf(stderr, "value of %s does not parse: '%s'\n", key->name.c_str(),
+                         a.substr(eq + 1).c_str());
+            return EXIT_USAGE;
+        }
+        wanted.emplace_back(key, *value);
+    }
+    CliSession s(port);
+    if (const int rc = Connect(s, port); rc != EXIT_OK) return rc;
+    for (const auto& [key, value] : wanted) Assign(*key, value, s.state.Set);
+    auto agreed = [&] {
+        for (const auto& [key, value] : wanted) {
+            if (!Agrees(*key, s.state.Set, s.state.Stan)) return false;
+        }
+        return true;
+    };
+    if (s.RunUntil(agreed, kConfirmTimeoutMs, true)) {
+        for (const auto& [key, value] : wanted) {
+            std::printf("%s=%s\n", key->name.c_str(), FormatValue(*key, s.state.Stan).c_str());
+        }
+        return EXIT_OK;
+    }
+    for (const auto& [key, value] : wanted) {
+        if (!Agrees(*key, s.state.Set, s.state.Stan)) {
+            std::fprintf(stderr, "%s not confirmed: asked %s, indicator reports %s\n",
+                         key->name.c_str(), FormatValue(*key, s.state.Set).c_str(),
+                         FormatValue(*key, s.state.Stan).c_str());
+        }
+    }
+    return EXIT_NOT_CONFIRMED;
+}
+
+int Monitor(const std::string& port) {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    CliSession s(port);
+    s.log.visible = true;
+    if (const int rc = Connect(s, port); rc != EXIT_OK) return rc;
+    s.RunUntil([] { return g_interrupted != 0; }, -1, true);
+    return EXIT_OK;
+}
+
+}  // namespace kt::cli

@@ -1,0 +1,35 @@
+// The parameter names the tool accepts in `set` and prints in `identify`, with access
+// to the matching field of a DeviceParams record.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DeviceState.h"
+
+namespace kt::cli {
+
+struct ParameterKey {
+    std::string name;
+    bool isFloat;
+    float device::DeviceParams::*floatField;       // for float keys (with index)
+    float (device::DeviceParams::*floatArray)[3];  // for per-sensor keys
+    int index;
+    int32_t device::DeviceParams::*intField;
+    uint32_t device::DeviceParams::*uintField;
+};
+
+const std::vector<ParameterKey>& ParameterKeys();
+const ParameterKey* FindKey(const std::string& name);
+
+// The field's value as text (floats in the general form with a decimal point).
+std::string FormatValue(const ParameterKey& key, const device::DeviceParams& params);
+// Parses text for the key; nullopt when it does not parse as the field's kind.
+std::optional<double> ParseValue(const ParameterKey& key, const std::string& text);
+void Assign(const ParameterKey& key, double value, device::DeviceParams& params);
+// True when the indicator's value agrees (floats after three-decimal rounding).
+bool Agrees(const ParameterKey& key, const device::DeviceParams& set,
+            const device::DeviceParams& stan);
+
+}  // namespace kt::cli

@@ -1,0 +1,56 @@
+// kt210v-cli: the indicator's device core without a window, for scripts and checks.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+
+namespace {
+
+void Usage(FILE* out) {
+    std::fprintf(out,
+                 "usage: kt210v-cli [--port NAME] identify\n"
+                 "       kt210v-cli [--port NAME] set KEY=VALUE...\n"
+                 "       kt210v-cli [--port NAME] monitor\n"
+                 "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
+                 "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
+                 "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
+                 "Offset0 Offset1 Offset2 COEF0 COEF1 COEF2 (decimal point in numbers).\n"
+                 "Exit: 0 done, 1 port not opened, 2 usage, 3 a wizard step failed,\n"
+                 "4 values not confirmed within 5 s.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string port = "COM1";
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--port") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "--port needs a name\n");
+                return kt::cli::EXIT_USAGE;
+            }
+            port = argv[++i];
+        } else {
+            args.emplace_back(argv[i]);
+        }
+    }
+    if (args.empty()) {
+        Usage(stderr);
+        return kt::cli::EXIT_USAGE;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "identify" && args.empty()) return kt::cli::Identify(port);
+    if (command == "monitor" && args.empty()) return kt::cli::Monitor(port);
+    if (command == "set" && !args.empty()) return kt::cli::SetValues(port, args);
+    std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
+    Usage(stderr);
+    return kt::cli::EXIT_USAGE;
+}
