@@ -1,0 +1,465 @@
+#include "Tserial_event.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <system_error>
+
+#include "PortNames.h"
+
+namespace kt::device {
+
+namespace {
+
+constexpr uint64_t kStopRequest = 1u << 0;
+constexpr uint64_t kReadRequest = 1u << 1;
+constexpr uint64_t kWriteRequest = 1u << 2;
+
+constexpr int64_t kNsPerMs = 1000000;
+
+int64_t NowNs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+speed_t BaudConstant(int baudRate) {
+    switch (baudRate) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
+    }
+}
+
+bool CharacterSize(int dataBits, tcflag_t* size) {
+    switch (dataBits) {
+        case 5:
+            *size = CS5;
+            return true;
+        case 6:
+            *size = CS6;
+            return true;
+        case 7:
+            *size = CS7;
+            return true;
+        case 8:
+            *size = CS8;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IgnorableIoctlError(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
+
+// Opens the device and claims it: an advisory lock that also holds against root, plus
+// the tty's exclusive mode where the device has one. Returns -1 when either fails.
+int OpenAndClaim(const std::string& path, bool* exclusive) {
+    *exclusive = false;
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int rc;
+    do {
+        rc = flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        close(fd);
+        return -1;
+    }
+    if (ioctl(fd, TIOCEXCL) == 0) {
+        *exclusive = true;
+    } else if (!IgnorableIoctlError(errno)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void ReleaseAndClose(int fd, bool exclusive) {
+    if (exclusive) ioctl(fd, TIOCNXCL);
+    close(fd);
+}
+
+int ConfigureLine(int fd, int baudRate, int parity, int dataBits) {
+    termios tio;
+    if (tcgetattr(fd, &tio) != 0) return OPEN_LINE_SETTINGS_FAILED;
+    if (!Tserial_event::MakeLineSettings(tio, baudRate, parity, dataBits)) {
+        return OPEN_LINE_SETTINGS_FAILED;
+    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) return OPEN_LINE_SETTINGS_FAILED;
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (ioctl(fd, TIOCMBIS, &lines) != 0 && !IgnorableIoctlError(errno)) {
+        return OPEN_LINE_SETTINGS_FAILED;
+    }
+    tcflush(fd, TCIFLUSH);
+    return OPEN_OK;
+}
+
+}  // namespace
+
+// Everything the worker keeps between wake-ups; lives on the worker's stack.
+struct Tserial_event::WorkerState {
+    int fd = -1;
+    bool reading = false;
+    int readTarget = 0;
+    int readCount = 0;
+    int64_t readDeadlineNs = 0;
+    bool writing = false;
+    int writeOffset = 0;
+    bool modemCounters = false;  // TIOCGICOUNT works: ring pulses between samples count
+    serial_icounter_struct icount = {};
+    int modemStatus = 0;
+    int64_t nextModemSampleNs = 0;
+};
+
+// cfmakeraw alone is not enough for a device link: it leaves software and hardware flow
+// control, two stop bits and hang-up on close as they were.
+bool Tserial_event::MakeLineSettings(termios& tio, int baudRate, int parity, int dataBits) {
+    speed_t speed = BaudConstant(baudRate);
+    tcflag_t size = 0;
+    if (speed == B0 || !CharacterSize(dataBits, &size)) return false;
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cflag &= ~(CRTSCTS | CSTOPB | HUPCL | CSIZE | PARENB | PARODD);
+    tio.c_cflag |= CLOCAL | CREAD | size;
+    if (parity == 1) {
+        tio.c_cflag |= PARENB | PARODD;
+    } else if (parity == 2) {
+        tio.c_cflag |= PARENB;
+    }
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return cfsetispeed(&tio, speed) == 0 && cfsetospeed(&tio, speed) == 0;
+}
+
+Tserial_event::Tserial_event() {
+    eventFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) != nullptr) baseDirectory_ = cwd;
+}
+
+Tserial_event::~Tserial_event() {
+    ClosePort();
+    if (worker_.joinable()) worker_.join();
+    int fd = fd_.exchange(-1);
+    if (fd >= 0) ReleaseAndClose(fd, exclusive_);
+    if (eventFd_ >= 0) close(eventFd_);
+}
+
+void Tserial_event::SetNotificationHandler(SerialNotificationHandler handler, void* context) {
+    handler_ = handler;
+    handlerContext_ = context;
+}
+
+void Tserial_event::SetBaseDirectory(const std::string& dir) {
+    baseDirectory_ = dir;
+}
+
+void Tserial_event::SetReadSize(int size) {
+    readSize_.store(std::clamp(size, 1, kReceiveBufferSize));
+}
+
+int Tserial_event::OpenPort(const char* name, int baudRate, int parity, int dataBits,
+                            bool watchModemLines) {
+    // A worker that ended on its own (or is still ending) is cleared away first: the
+    // channel serves one worker at a time.
+    if (worker_.joinable()) {
+        Signal(kStopRequest);
+        worker_.join();
+    }
+    int result = OPEN_OK;
+    int fd = -1;
+    bool exclusive = false;
+    if (name == nullptr || name[0] == '\0') {
+        result = OPEN_NO_NAME;
+    } else {
+        std::strncpy(portName_, name, kMaxNameLength);
+        portName_[kMaxNameLength] = '\0';
+        baudRate_ = baudRate;
+        parity_ = parity;
+        watchModemLines_ = watchModemLines;
+        fd = OpenAndClaim(ResolvePortPath(portName_, baseDirectory_), &exclusive);
+        if (fd < 0) {
+            result = OPEN_PORT_FAILED;
+        } else {
+            int status;
+            if (watchModemLines && ioctl(fd, TIOCMGET, &status) != 0) {
+                result = OPEN_LINE_EVENTS_FAILED;
+            }
+            int lineResult = ConfigureLine(fd, baudRate, parity, dataBits);
+            if (lineResult != OPEN_OK) result = lineResult;
+        }
+    }
+    if (eventFd_ < 0) result = OPEN_NO_EVENTS;
+    if (result != OPEN_OK) {
+        if (fd >= 0) ReleaseAndClose(fd, exclusive);
+        return result;
+    }
+
+    // Leftover stop and read requests belong to no worker; a pending write is kept.
+    requests_.fetch_and(~(kStopRequest | kReadRequest));
+    readBusy_.store(false);
+    fd_.store(fd);
+    exclusive_ = exclusive;
+    {
+        std::lock_guard<std::mutex> lock(finishMutex_);
+        workerFinished_ = false;
+    }
+    workerRunning_.store(true);
+    try {
+        worker_ = std::thread(&Tserial_event::WorkerMain, this);
+    } catch (const std::system_error&) {
+        workerRunning_.store(false);
+        workerFinished_ = true;
+        fd_.store(-1);
+        ReleaseAndClose(fd, exclusive);
+        return OPEN_NO_EVENTS;
+    }
+    return OPEN_OK;
+}
+
+void Tserial_event::ClosePort() {
+    Signal(kStopRequest);
+    if (!worker_.joinable()) return;
+    // From inside a notification the stop request is all that can be done: the loop
+    // ends once the handler returns.
+    if (worker_.get_id() == std::this_thread::get_id()) return;
+    JoinWorker(kCloseWaitMs);
+}
+
+void Tserial_event::JoinWorker(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(finishMutex_);
+    bool finished = finishCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                       [this] { return workerFinished_; });
+    lock.unlock();
+    // A worker that has not finished in time stays joinable; the next OpenPort or the
+    // destructor waits for it, so it never outlives the channel.
+    if (finished) worker_.join();
+}
+
+void Tserial_event::Send(const uint8_t* data, int length) {
+    if (data == nullptr || length < 0 || length >= kSendBufferSize) return;
+    bool expected = false;
+    if (!writeBusy_.compare_exchange_strong(expected, true)) return;
+    std::memcpy(sendBuffer_, data, static_cast<size_t>(length));
+    sendSize_ = length;
+    Signal(kWriteRequest);
+}
+
+void Tserial_event::ReleaseReceiveBuffer() {
+    Signal(kReadRequest);
+}
+
+void Tserial_event::Signal(uint64_t requestBits) {
+    requests_.fetch_or(requestBits);
+    if (eventFd_ < 0) return;
+    uint64_t one = 1;
+    while (write(eventFd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void Tserial_event::Notify(int code) {
+    if (handler_ != nullptr) handler_(handlerContext_, this, code);
+}
+
+void Tserial_event::WorkerMain() {
+    WorkerState w;
+    w.fd = fd_.load();
+    if (watchModemLines_) {
+        w.modemCounters = ioctl(w.fd, TIOCGICOUNT, &w.icount) == 0;
+        ioctl(w.fd, TIOCMGET, &w.modemStatus);
+        w.nextModemSampleNs = NowNs() + kModemSampleMs * kNsPerMs;
+    }
+    Notify(SERIAL_CONNECTED);
+    Signal(kReadRequest);
+
+    for (;;) {
+        if (!ServeRequests(w)) break;
+        pollfd fds[2] = {{eventFd_, POLLIN, 0}, {w.fd, 0, 0}};
+        if (w.reading) fds[1].events |= POLLIN;
+        if (w.writing) fds[1].events |= POLLOUT;
+
+        int64_t deadline = INT64_MAX;
+        if (w.reading && w.readCount > 0) deadline = w.readDeadlineNs;
+        if (watchModemLines_) deadline = std::min(deadline, w.nextModemSampleNs);
+        timespec timeout;
+        const timespec* timeoutPtr = nullptr;
+        if (deadline != INT64_MAX) {
+            int64_t wait = std::max<int64_t>(0, deadline - NowNs());
+            timeout.tv_sec = static_cast<time_t>(wait / 1000000000);
+            timeout.tv_nsec = static_cast<long>(wait % 1000000000);
+            timeoutPtr = &timeout;
+        }
+        int ready = ppoll(fds, 2, timeoutPtr, nullptr);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            uint64_t count;
+            while (read(eventFd_, &count, sizeof count) < 0 && errno == EINTR) {
+            }
+        }
+        if (!ServePort(w, fds[1].revents)) break;
+        int64_t now = NowNs();
+        if (w.reading && w.readCount > 0 && now >= w.readDeadlineNs) CompleteRead(w);
+        if (watchModemLines_ && now >= w.nextModemSampleNs && !SampleModemLines(w)) break;
+    }
+    EndWorker(w);
+}
+
+// Serves the client's requests, stop first. False when the worker is to end.
+bool Tserial_event::ServeRequests(WorkerState& w) {
+    uint64_t bits = requests_.load();
+    if (bits & kStopRequest) {
+        requests_.fetch_and(~kStopRequest);
+        return false;
+    }
+    if (bits & kReadRequest) {
+        requests_.fetch_and(~kReadRequest);
+        if (!w.reading) {
+            w.reading = true;
+            w.readTarget = readSize_.load();
+            w.readCount = 0;
+            readBusy_.store(true);
+        }
+    }
+    if (bits & kWriteRequest) {
+        requests_.fetch_and(~kWriteRequest);
+        if (!w.writing) {
+            w.writing = true;
+            w.writeOffset = 0;
+            if (!ContinueWrite(w)) return false;
+        }
+    }
+    return true;
+}
+
+// Handles what poll reported for the port. False when the line is gone.
+bool Tserial_event::ServePort(WorkerState& w, short revents) {
+    if (revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+    if ((revents & POLLIN) && w.reading && !ReadAvailable(w)) return false;
+    if ((revents & POLLOUT) && w.writing && !ContinueWrite(w)) return false;
+    return true;
+}
+
+bool Tserial_event::ReadAvailable(WorkerState& w) {
+    ssize_t n;
+    do {
+        n = read(w.fd, receiveBuffer_ + w.readCount,
+                 static_cast<size_t>(w.readTarget - w.readCount));
+    } while (n < 0 && errno == EINTR);
+    if (n == 0) return false;  // hung up
+    if (n < 0) return errno == EAGAIN;
+    w.readCount += static_cast<int>(n);
+    if (w.readCount >= w.readTarget) {
+        CompleteRead(w);
+    } else {
+        w.readDeadlineNs = NowNs() + kInterByteTimeoutMs * kNsPerMs;
+    }
+    return true;
+}
+
+void Tserial_event::CompleteRead(WorkerState& w) {
+    w.reading = false;
+    receivedCount_.store(w.readCount);
+    readBusy_.store(false);
+    // The next read starts only when the client releases the buffer.
+    Notify(SERIAL_DATA_ARRIVAL);
+}
+
+bool Tserial_event::ContinueWrite(WorkerState& w) {
+    while (w.writeOffset < sendSize_) {
+        ssize_t n = write(w.fd, sendBuffer_ + w.writeOffset,
+                          static_cast<size_t>(sendSize_ - w.writeOffset));
+        if (n > 0) {
+            w.writeOffset += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno != EAGAIN) {
+            return false;
+        } else {
+            return true;  // the rest goes when poll reports the port writable
+        }
+    }
+    w.writing = false;
+    writeBusy_.store(false);
+    Notify(SERIAL_DATA_SENT);
+    return true;
+}
+
+// Reports ring and carrier-detect changes since the last sample.
+bool Tserial_event::SampleModemLines(WorkerState& w) {
+    w.nextModemSampleNs = NowNs() + kModemSampleMs * kNsPerMs;
+    int status;
+    if (ioctl(w.fd, TIOCMGET, &status) != 0) return false;
+    bool ring;
+    bool carrierChanged;
+    serial_icounter_struct icount = {};
+    if (w.modemCounters && ioctl(w.fd, TIOCGICOUNT, &icount) == 0) {
+        ring = icount.rng != w.icount.rng;
+        carrierChanged = icount.dcd != w.icount.dcd;
+        w.icount = icount;
+    } else {
+        ring = (status & TIOCM_RNG) && !(w.modemStatus & TIOCM_RNG);
+        carrierChanged = (status & TIOCM_CD) != (w.modemStatus & TIOCM_CD);
+    }
+    w.modemStatus = status;
+    if (ring && (status & TIOCM_RNG)) Notify(SERIAL_RING);
+    if (carrierChanged) Notify((status & TIOCM_CD) ? SERIAL_CD_ON : SERIAL_CD_OFF);
+    return true;
+}
+
+void Tserial_event::EndWorker(WorkerState& w) {
+    // Discard unsent output first so a stuck line cannot hold the close.
+    tcflush(w.fd, TCOFLUSH);
+    ReleaseAndClose(w.fd, exclusive_);
+    fd_.store(-1);
+    readBusy_.store(false);
+    // A half-written block is dropped; a block not yet started stays queued.
+    if (w.writing) writeBusy_.store(false);
+    Notify(SERIAL_DISCONNECTED);
+    workerRunning_.store(false);
+    {
+        std::lock_guard<std::mutex> lock(finishMutex_);
+        workerFinished_ = true;
+    }
+    finishCv_.notify_all();
+}
+
+}  // namespace kt::device

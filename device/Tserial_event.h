@@ -1,19 +1,46 @@
 // The serial port channel: one port, one worker thread that performs every read and
 // write and reports each event to a single notification handler.
 //
-// Linux port of an event-driven design: the worker sleeps in one poll() on the port and
-// an eventfd that carries the client's requests (stop, read, write). A read completes
-// when the read size is reached or 50 ms pass without a further byte after the first
-// one; it never completes empty. At most one write is in flight; a block offered while
-// one is busy is dropped. No allocation after construction.
+// The worker sleeps in one ppoll() on the port and an eventfd that carries the client's
+// requests (stop, read, write) as bits of an atomic word; a stop request is served
+// before anything else. A read completes when the read size is reached or 50 ms pass
+// without a further byte after the first one (a poll deadline restarted after every
+// chunk; the first byte is awaited without time-out); it never completes empty. After
+// notification 3 no read is outstanding until the client calls ReleaseReceiveBuffer,
+// which the handler may do from inside the notification. At most one write is in
+// flight; partial writes are continued when the port is writable again. No allocation
+// after construction: both buffers are fixed.
+//
+// A hung-up line (read returns 0, a write fails with EIO, poll reports POLLHUP or
+// POLLERR) ends the worker exactly like ClosePort: output flushed, exclusivity dropped,
+// port closed, notification 1. Only the worker closes the port while it runs.
+//
+// Choices where the channel's contract leaves room:
+// - A stop request left over from a ClosePort on a channel without a worker (for
+//   example after the worker ended on a hang-up) is discarded when the next worker
+//   starts, so a fresh OpenPort is never undone by an old close.
+// - A block offered while no worker runs stays in the send buffer with write busy set
+//   and is written by the next worker. Write busy is cleared only by the worker: when
+//   a write completes, or when the worker ends with a write half done (the rest of that
+//   block is dropped). A block still waiting when a worker ends therefore keeps write
+//   busy set, and no newer block can overwrite it before it has been written.
+//
+// Modem lines: where watching is asked, OpenPort needs the device to report its modem
+// status (TIOCMGET); a pseudo-terminal cannot, and gives result 1. While watched, the
+// worker samples the ring and carrier-detect counters every 20 ms (the kernel's line
+// wait cannot be woken without a signal); nothing is sampled otherwise.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "FrameSink.h"
+
+struct termios;
 
 namespace kt::device {
 
@@ -30,7 +57,7 @@ enum SerialNotification : int {
     SERIAL_CD_OFF = 6,
 };
 
-// Results of OpenPort (may be or-ed in the platform's original; one value here).
+// Results of OpenPort (one value; where several steps fail the last one decides).
 enum OpenResult : int {
     OPEN_OK = 0,
     OPEN_LINE_EVENTS_FAILED = 1,
@@ -51,22 +78,29 @@ public:
     static constexpr int kMaxNameLength = 9;
     static constexpr int kInterByteTimeoutMs = 50;
     static constexpr int kCloseWaitMs = 2000;
+    static constexpr int kModemSampleMs = 20;
 
     Tserial_event();
     ~Tserial_event() override;
     Tserial_event(const Tserial_event&) = delete;
     Tserial_event& operator=(const Tserial_event&) = delete;
 
+    // Set while no worker runs (before the first OpenPort).
     void SetNotificationHandler(SerialNotificationHandler handler, void* context);
-    // Directory in which a bare port name such as "COM1" is first looked up.
+    // Directory in which a bare port name such as "COM1" is first looked up; the
+    // current directory at construction unless set.
     void SetBaseDirectory(const std::string& dir);
+    // Bytes asked for by each read, from 1 to 1024; takes effect with the next read.
     void SetReadSize(int size);
     int ReadSize() const { return readSize_.load(); }
 
     int OpenPort(const char* name, int baudRate, int parity, int dataBits, bool watchModemLines);
+    // Stops the worker and waits for it at most kCloseWaitMs. Must not be called from
+    // the notification handler.
     void ClosePort();
     void Send(const uint8_t* data, int length) override;
 
+    // Valid from notification 3 until ReleaseReceiveBuffer.
     const uint8_t* ReceivedBytes() const { return receiveBuffer_; }
     int ReceivedCount() const { return receivedCount_.load(); }
     void ReleaseReceiveBuffer();
@@ -75,10 +109,25 @@ public:
     const char* PortName() const { return portName_; }
     bool WorkerRunning() const { return workerRunning_.load(); }
 
+    // Turns `tio` into the raw line OpenPort sets: no flow control, one stop bit, the
+    // given rate, data bits and parity (1 odd, 2 even, else none), reads of at least one
+    // byte. False when the rate or the data bits are not supported.
+    static bool MakeLineSettings(termios& tio, int baudRate, int parity, int dataBits);
+
 private:
+    struct WorkerState;
+
     void WorkerMain();
+    bool ServeRequests(WorkerState& w);
+    bool ServePort(WorkerState& w, short revents);
+    bool ReadAvailable(WorkerState& w);
+    void CompleteRead(WorkerState& w);
+    bool ContinueWrite(WorkerState& w);
+    bool SampleModemLines(WorkerState& w);
+    void EndWorker(WorkerState& w);
     void Notify(int code);
     void Signal(uint64_t requestBits);
+    void JoinWorker(int timeoutMs);
 
     char portName_[kMaxNameLength + 1] = {};
     std::string baseDirectory_;
@@ -86,15 +135,18 @@ private:
     int parity_ = 0;
     bool watchModemLines_ = false;
 
-    int fd_ = -1;
+    std::atomic<int> fd_{-1};
+    bool exclusive_ = false;  // TIOCEXCL was set by this channel on fd_
     int eventFd_ = -1;
     std::thread worker_;
     std::atomic<bool> workerRunning_{false};
+    std::mutex finishMutex_;
+    std::condition_variable finishCv_;
+    bool workerFinished_ = true;  // guarded by finishMutex_
     std::atomic<uint64_t> requests_{0};
 
     std::atomic<bool> writeBusy_{false};
     std::atomic<bool> readBusy_{false};
-    std::atomic<bool> statusBusy_{false};
 
     uint8_t receiveBuffer_[kReceiveBufferSize] = {};
     std::atomic<int> readSize_{1};
