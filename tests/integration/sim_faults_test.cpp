@@ -1,0 +1,213 @@
+// Fault switches applied to the model's answers, and the request reader's resync, without
+// a terminal: bursts, their bytes and their due times.
+#include <gtest/gtest.h>
+
+#include "AnswerShaper.h"
+#include "Frames.h"
+#include "RequestReader.h"
+#include "TestSupport.h"
+
+namespace {
+
+using kt::sim::AnswerShaper;
+using kt::sim::Burst;
+using kt::sim::Faults;
+using kt::sim::RequestReader;
+using kt::test::Hex;
+using kt::test::ToHex;
+
+const std::string kLed = "F3 F3 0C 05 00 00 00 11";
+const std::string kType = "F3 F3 20 4B 54 56 00 15";
+const std::string kMeasurement = "F4 F4 03 00 00 70 41 00 00 16 42";
+
+AnswerShaper WithFaults(const Faults& faults, uint64_t seed = 1) {
+    AnswerShaper shaper(seed);
+    shaper.SetFaults(faults);
+    return shaper;
+}
+
+int CountAnswered(AnswerShaper& shaper, int requests) {
+    int answered = 0;
+    for (int i = 0; i < requests; ++i) answered += !shaper.Shape(12, Hex(kLed), i).empty();
+    return answered;
+}
+
+TEST(SimFaults, WithoutFaultsAnAnswerLeavesAtOnceInOneBurst) {
+    AnswerShaper shaper;
+    const auto bursts = shaper.Shape(12, Hex(kLed), 500);
+    ASSERT_EQ(bursts.size(), 1u);
+    EXPECT_EQ(bursts[0].dueMs, 500);
+    EXPECT_EQ(ToHex(bursts[0].bytes), kLed);
+    EXPECT_TRUE(shaper.Shape(0, {}, 500).empty());  // nothing to answer, nothing sent
+}
+
+TEST(SimFaults, SilenceAllOrChosenCodes) {
+    Faults faults;
+    faults.silentCodes = {7, 26};
+    AnswerShaper shaper = WithFaults(faults);
+    EXPECT_TRUE(shaper.Shape(7, Hex(kMeasurement), 0).empty());
+    EXPECT_TRUE(shaper.Shape(26, Hex("F3 F3 1A 01 01 01 00 1D"), 0).empty());
+    EXPECT_EQ(shaper.Shape(12, Hex(kLed), 0).size(), 1u);
+    faults.silent = true;
+    shaper.SetFaults(faults);
+    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 0).empty());
+}
+
+TEST(SimFaults, DelayPostponesTheAnswer) {
+    Faults faults;
+    faults.delayMs = 250;
+    AnswerShaper shaper = WithFaults(faults);
+    const auto bursts = shaper.Shape(12, Hex(kLed), 1000);
+    ASSERT_EQ(bursts.size(), 1u);
+    EXPECT_EQ(bursts[0].dueMs, 1250);
+}
+
+TEST(SimFaults, DropRateLosesThatShareReproduciblyBySeed) {
+    Faults faults;
+    faults.dropRate = 1.0;
+    AnswerShaper all = WithFaults(faults);
+    EXPECT_EQ(CountAnswered(all, 100), 0);
+    faults.dropRate = 0.3;
+    AnswerShaper some = WithFaults(faults, 42);
+    const int answered = CountAnswered(some, 1000);
+    EXPECT_GT(answered, 600);
+    EXPECT_LT(answered, 800);
+
+    // The same seed loses the same answers; another seed other ones.
+    auto pattern = [&](uint64_t seed) {
+        AnswerShaper s = WithFaults(faults, seed);
+        std::string bits;
+        for (int i = 0; i < 64; ++i) bits += s.Shape(12, Hex(kLed), i).empty() ? '0' : '1';
+        return bits;
+    };
+    EXPECT_EQ(pattern(7), pattern(7));
+    EXPECT_NE(pattern(7), pattern(8));
+}
+
+TEST(SimFaults, BadChecksumSpoilsOnlyTheChecksumOfAnswerFrames) {
+    Faults faults;
+    faults.badCrcRate = 1.0;
+    AnswerShaper shaper = WithFaults(faults);
+    const auto bytes = shaper.Shape(12, Hex(kLed), 0).at(0).bytes;
+    ASSERT_EQ(bytes.size(), 8u);
+    EXPECT_EQ(ToHex(bytes.data(), 7), "F3 F3 0C 05 00 00 00");
+    EXPECT_NE(bytes[7], kt::device::FrameChecksum(bytes.data()));
+    // A measurement frame has no checksum and passes unchanged.
+    EXPECT_EQ(ToHex(shaper.Shape(7, Hex(kMeasurement), 0).at(0).bytes), kMeasurement);
+
+    faults.badCrcRate = 0.5;
+    shaper.SetFaults(faults);
+    int spoiled = 0;
+    for (int i = 0; i < 400; ++i) {
+        const auto b = shaper.Shape(12, Hex(kLed), i).at(0).bytes;
+        spoiled += b[7] != 0x11;
+    }
+    EXPECT_GT(spoiled, 140);
+    EXPECT_LT(spoiled, 260);
+}
+
+TEST(SimFaults, SplitSendsTwoHalvesTheGapApart) {
+    Faults faults;
+    faults.split = true;
+    faults.delayMs = 10;
+    AnswerShaper shaper = WithFaults(faults);
+    EXPECT_EQ(faults.splitGapMs, 80);  // more than the 50 ms that ends a read
+    auto bursts = shaper.Shape(12, Hex(kLed), 100);
+    ASSERT_EQ(bursts.size(), 2u);
+    EXPECT_EQ(ToHex(bursts[0].bytes), "F3 F3 0C 05");
+    EXPECT_EQ(ToHex(bursts[1].bytes), "00 00 00 11");
+    EXPECT_EQ(bursts[0].dueMs, 110);
+    EXPECT_EQ(bursts[1].dueMs, 190);
+    EXPECT_EQ(bursts[0].minGapAfterPreviousMs, 0);
+    EXPECT_EQ(bursts[1].minGapAfterPreviousMs, 80);
+
+    bursts = shaper.Shape(7, Hex(kMeasurement), 0);
+    ASSERT_EQ(bursts.size(), 2u);
+    EXPECT_EQ(ToHex(bursts[0].bytes) + " " + ToHex(bursts[1].bytes), kMeasurement);
+}
+
+TEST(SimFaults, MergeGluesEachAnswerToTheNextOne) {
+    Faults faults;
+    faults.merge = true;
+    faults.mergeHoldMs = 500;
+    AnswerShaper shaper = WithFaults(faults);
+    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 0).empty());
+    EXPECT_EQ(shaper.HoldDeadline(), 500);
+    auto bursts = shaper.Shape(32, Hex(kType), 20);
+    ASSERT_EQ(bursts.size(), 1u);
+    EXPECT_EQ(ToHex(bursts[0].bytes), kLed + " " + kType);
+    EXPECT_FALSE(shaper.HoldDeadline().has_value());
+
+    // A held answer with no follower leaves alone once its hold time is over.
+    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 1000).empty());
+    EXPECT_TRUE(shaper.ReleaseExpired(1499).empty());
+    bursts = shaper.ReleaseExpired(1500);
+    ASSERT_EQ(bursts.size(), 1u);
+    EXPECT_EQ(ToHex(bursts[0].bytes), kLed);
+
+    // Switching merging off lets a held answer go first, on its own.
+    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 2000).empty());
+    faults.merge = false;
+    shaper.SetFaults(faults);
+    bursts = shaper.Shape(32, Hex(kType), 2010);
+    ASSERT_EQ(bursts.size(), 2u);
+    EXPECT_EQ(ToHex(bursts[0].bytes), kLed);
+    EXPECT_EQ(ToHex(bursts[1].bytes), kType);
+}
+
+TEST(SimFaults, GarbageGoesInFrontOfTheAnswer) {
+    Faults faults;
+    faults.garbageBytes = 5;
+    AnswerShaper shaper = WithFaults(faults);
+    const auto bytes = shaper.Shape(12, Hex(kLed), 0).at(0).bytes;
+    ASSERT_EQ(bytes.size(), 13u);
+    EXPECT_EQ(ToHex(bytes.data() + 5, 8), kLed);
+}
+
+TEST(SimFaults, ForeignTypeCodeKeepsAValidChecksum) {
+    Faults faults;
+    faults.typeCode = "XYZ";
+    AnswerShaper shaper = WithFaults(faults);
+    EXPECT_EQ(ToHex(shaper.Shape(32, Hex(kType), 0).at(0).bytes), "F3 F3 20 58 59 5A 00 2B");
+    EXPECT_EQ(ToHex(shaper.Shape(12, Hex(kLed), 0).at(0).bytes), kLed);
+    faults.typeCode = "AB";
+    shaper.SetFaults(faults);
+    EXPECT_EQ(ToHex(shaper.Shape(32, Hex(kType), 0).at(0).bytes), "F3 F3 20 41 42 00 00 A3");
+}
+
+std::string Frames(const std::vector<RequestReader::Frame>& frames) {
+    std::string out;
+    for (const auto& f : frames) out += (out.empty() ? "" : " | ") + ToHex(f.data(), 8);
+    return out;
+}
+
+TEST(SimRequestReader, AssemblesFramesFromAnyPieces) {
+    RequestReader reader;
+    const auto bytes = Hex("F1 F1 07 00 00 00 00 07 F2 F2 0C 05 00 00 00 11");
+    std::string found;
+    for (uint8_t b : bytes) {
+        const auto frames = reader.Feed(&b, 1);
+        if (!frames.empty()) found += Frames(frames) + ";";
+    }
+    EXPECT_EQ(found, "F1 F1 07 00 00 00 00 07;F2 F2 0C 05 00 00 00 11;");
+    EXPECT_EQ(reader.Pending(), 0u);
+    EXPECT_EQ(reader.Skipped(), 0u);
+}
+
+TEST(SimRequestReader, FallsBackIntoStepAfterGarbage) {
+    RequestReader reader;
+    // Noise, a lone header byte, an answer-like pair and a torn write before a read.
+    auto bytes = Hex("00 13 F1 F3 F3 F2 F2 0C F1 F1 07 00 00 00 00 07");
+    EXPECT_EQ(Frames(reader.Feed(bytes.data(), bytes.size())), "F1 F1 07 00 00 00 00 07");
+    EXPECT_EQ(reader.Skipped(), 8u);
+    // A tripled header byte: the first candidate fails its checksum, the next one fits.
+    bytes = Hex("F1 F1 F1 1A 00 00 00 00 1A");
+    EXPECT_EQ(Frames(reader.Feed(bytes.data(), bytes.size())), "F1 F1 1A 00 00 00 00 1A");
+    // A corrupted request is not passed on.
+    bytes = Hex("F2 F2 0C 05 00 00 00 12");
+    EXPECT_EQ(Frames(reader.Feed(bytes.data(), bytes.size())), "");
+    bytes = Hex("F2 F2 0C 05 00 00 00 11");
+    EXPECT_EQ(Frames(reader.Feed(bytes.data(), bytes.size())), "F2 F2 0C 05 00 00 00 11");
+}
+
+}  // namespace
