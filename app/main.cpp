@@ -1,0 +1,99 @@
+// KT210V-PC: the application object, the seven windows in their start-up order and the
+// message loop. SIGTERM and SIGINT close the main window the way "zakończ" does.
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Main.h"
+
+namespace {
+
+constexpr char kApplicationTitle[] = "KT210V-PC";
+
+// An exception that reaches the message loop is shown and the program keeps running.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e.what());
+        } catch (...) {
+            ShowException("");
+        }
+        return false;
+    }
+
+    static void ShowException(const char* message) {
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle),
+                        QString::fromLocal8Bit(message), QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+};
+
+// A signal handler may only write to a descriptor; the loop reads the other end.
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// Routes SIGTERM and SIGINT to "zakończ" on the user-interface thread.
+std::unique_ptr<QSocketNotifier> InstallTerminationHandler() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        if (kt::ui::Form1) kt::ui::Form1->zakocz1Click();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    return notifier;
+}
+
+// Without an application object no box can be shown; the message goes to stderr.
+void ReportFailure(Application* app, const char* message) {
+    if (app) {
+        Application::ShowException(message);
+    } else {
+        std::fprintf(stderr, "%s: %s\n", kApplicationTitle, message);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::unique_ptr<Application> app;
+    std::unique_ptr<QSocketNotifier> termination;
+    try {
+        app = std::make_unique<Application>(argc, argv);
+        QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+        termination = InstallTerminationHandler();
+
+        kt::ui::CreateForms();
+        kt::ui::Form1->show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        ReportFailure(app.get(), e.what());
+    } catch (...) {
+        ReportFailure(app.get(), "");
+    }
+    termination.reset();
+    kt::ui::DestroyForms();
+    return 0;
+}

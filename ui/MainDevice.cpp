@@ -1,0 +1,291 @@
+// The device tab "Urządzenie   ": device information, the factory-settings command and
+// the settings panel. The controls change only `Set`; the synchronisation tick writes
+// the differences to the indicator and repaints the panel from `Stan` once it answers.
+#include <QKeyEvent>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QToolTip>
+#include <limits>
+
+#include "JpegImage.h"
+#include "Main.h"
+#include "ui_Main.h"
+
+namespace kt::ui {
+
+namespace {
+
+void Paint(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Button, colour);
+    widget->setPalette(palette);
+}
+
+bool IsEnter(const QKeyEvent& key) {
+    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
+// Keys that produce a character (letters, digits, Backspace, Enter, Escape): the ones
+// that count as typing; bare modifiers and cursor keys do not.
+bool IsCharacterKey(const QKeyEvent& key) { return IsEnter(key) || !key.text().isEmpty(); }
+
+std::optional<int32_t> ParseInt32(const QString& text) {
+    const std::optional<int64_t> value = device::ParseInteger(text.toStdString());
+    if (!value || *value < std::numeric_limits<int32_t>::min() ||
+        *value > std::numeric_limits<int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(*value);
+}
+
+}  // namespace
+
+QColor TForm1::TypingColour() { return QToolTip::palette().color(QPalette::ToolTipBase); }
+
+void TForm1::BuildDevicePanel() {
+    ui_->UpDown1->setAssociate(ui_->Edit4);
+    ui_->UpDown3->setAssociate(ui_->Edit5);
+    ui_->UpDown4->setAssociate(ui_->Edit9);
+    for (QLineEdit* edit : {ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7, ui_->Edit9}) {
+        Paint(edit, ConfirmedColour());
+        edit->installEventFilter(this);
+    }
+    ui_->Image2->installEventFilter(this);
+
+    connect(ui_->BitBtn7, &QPushButton::clicked, this, &TForm1::BitBtn13Click);
+    connect(ui_->BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+    connect(ui_->ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Click);
+    connect(ui_->ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Click);
+    connect(ui_->UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
+    connect(ui_->UpDown3, &UpDown::clicked, this, &TForm1::UpDown3Click);
+    connect(ui_->UpDown4, &UpDown::clicked, this, &TForm1::UpDown4Click);
+    connect(ui_->CheckBox15, &QCheckBox::toggled, this, &TForm1::CheckBox15Click);
+    ShowDevicePicture();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (watched == ui_->Edit4) return Edit4KeyPress(key);
+        if (watched == ui_->Edit5) return Edit5KeyPress(key);
+        if (watched == ui_->Edit9) return Edit9KeyPress(key);
+        if (watched == ui_->Edit6) return Edit6KeyPress(key);
+        if (watched == ui_->Edit7) return Edit7KeyPress(key);
+    } else if (event->type() == QEvent::Resize && watched == ui_->Image2) {
+        ShowModePicture();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::Edit4KeyPress(const QKeyEvent& key) {
+    return IntegerKeyPress(ui_->Edit4, key, [this](int32_t v) { state_.Set.LED = v; });
+}
+
+bool TForm1::Edit5KeyPress(const QKeyEvent& key) {
+    return IntegerKeyPress(ui_->Edit5, key,
+                           [this](int32_t v) { state_.Set.OnTime = static_cast<uint32_t>(v); });
+}
+
+bool TForm1::Edit9KeyPress(const QKeyEvent& key) {
+    return IntegerKeyPress(ui_->Edit9, key, [this](int32_t v) { state_.Set.decp = v; });
+}
+
+bool TForm1::Edit6KeyPress(const QKeyEvent& key) {
+    return ThresholdKeyPress(ui_->Edit6, key, state_.Set.PK1, true);
+}
+
+bool TForm1::Edit7KeyPress(const QKeyEvent& key) {
+    return ThresholdKeyPress(ui_->Edit7, key, state_.Set.PK2, false);
+}
+
+// Integer boxes: ignored while the panel waits for its refresh; any key paints the box as
+// being typed; Enter is swallowed and takes the number (no range check on this path).
+bool TForm1::IntegerKeyPress(QLineEdit* edit, const QKeyEvent& key,
+                             const std::function<void(int32_t)>& store) {
+    if (state_.refreshPending || !IsCharacterKey(key)) return false;
+    Paint(edit, TypingColour());
+    if (!IsEnter(key)) return false;
+    TakeInteger(edit, store);
+    return true;
+}
+
+// Light blue, then the text into the field if it is a whole number; the text stays as typed.
+void TForm1::TakeInteger(QLineEdit* edit, const std::function<void(int32_t)>& store) {
+    Paint(edit, TakenColour());
+    if (const std::optional<int32_t> value = ParseInt32(edit->text())) store(*value);
+}
+
+// Threshold boxes, taken whatever the panel waits for. P1 keeps three decimals.
+bool TForm1::ThresholdKeyPress(QLineEdit* edit, const QKeyEvent& key, float& field, bool round) {
+    if (!IsCharacterKey(key)) return false;
+    Paint(edit, TypingColour());
+    if (!IsEnter(key)) return false;
+    Paint(edit, TakenColour());
+    const std::optional<double> value =
+        device::ParseDecimal(edit->text().toStdString(), format_.decimalSeparator);
+    if (value) field = static_cast<float>(round ? device::Round3(*value) : *value);
+    return true;
+}
+
+void TForm1::UpDown1Click() {
+    if (state_.refreshPending) return;
+    TakeInteger(ui_->Edit4, [this](int32_t v) { state_.Set.LED = v; });
+}
+
+void TForm1::UpDown3Click() {
+    if (state_.refreshPending) return;
+    TakeInteger(ui_->Edit5, [this](int32_t v) { state_.Set.OnTime = static_cast<uint32_t>(v); });
+}
+
+void TForm1::UpDown4Click() {
+    if (state_.refreshPending) return;
+    TakeInteger(ui_->Edit9, [this](int32_t v) { state_.Set.decp = v; });
+}
+
+void TForm1::ComboBox1Click(int index) {
+    if (state_.refreshPending || index < 0) return;
+    state_.Set.mode = index;
+}
+
+void TForm1::ComboBox2Click(int index) {
+    if (state_.refreshPending || index < 0) return;
+    state_.Set.Q_NR = static_cast<uint32_t>(index);
+}
+
+void TForm1::CheckBox15Click(bool checked) { state_.Set.Beep = checked ? 1 : 0; }
+
+// "Przywróć ustawienia domyślne": the indicator restores its own defaults; nothing here
+// changes, the panel follows the indicator's later answers.
+void TForm1::BitBtn3Click() {
+    sender_->SendWriteCommand(device::cmd::RestoreDefaults, device::ZeroPayload());
+}
+
+void TForm1::BitBtn13Click() { ShowWizard(); }
+
+// device::DeviceView, device tab.
+
+void TForm1::SetModeSelection(int index) {
+    const QSignalBlocker block(ui_->ComboBox1);
+    ui_->ComboBox1->setCurrentIndex(index >= 0 && index < ui_->ComboBox1->count() ? index : -1);
+}
+
+void TForm1::LoadModePicture(const std::string& path) {
+    QImage image;
+    if (!LoadJpegImage(path, image)) return;  // the picture stays as it was
+    modeImage_ = image;
+    ShowModePicture();
+}
+
+void TForm1::SetModePictureVisible(bool visible) { ui_->Image2->setVisible(visible); }
+
+// The mode picture fills its group with its aspect ratio kept.
+void TForm1::ShowModePicture() {
+    if (modeImage_.isNull()) return;
+    const QSize room = ui_->Image2->contentsRect().size();
+    ui_->Image2->setPixmap(QPixmap::fromImage(
+        modeImage_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void TForm1::SetSensorCountText(const std::string& text) {
+    ui_->Label65->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetStatusText(const std::string& text) {
+    ui_->Label66->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetTypeText(const std::string& text) {
+    ui_->Label63->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetVersionText(const std::string& text) {
+    ui_->Label64->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetActiveSensorSelection(int index) {
+    const QSignalBlocker block(ui_->ComboBox2);
+    ui_->ComboBox2->setCurrentIndex(index >= 0 && index < ui_->ComboBox2->count() ? index : -1);
+}
+
+void TForm1::SetOnTimeText(const std::string& text) {
+    ui_->Edit5->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetPK1Text(const std::string& text) {
+    ui_->Edit6->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetPK2Text(const std::string& text) {
+    ui_->Edit7->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetLedText(const std::string& text) {
+    ui_->Edit4->setText(QString::fromStdString(text));
+}
+
+void TForm1::SetDecpText(const std::string& text) {
+    ui_->Edit9->setText(QString::fromStdString(text));
+}
+
+// Like a click: a change of the box runs CheckBox15Click.
+void TForm1::SetBeepChecked(bool checked) { ui_->CheckBox15->setChecked(checked); }
+
+void TForm1::PaintDevicePanelConfirmed() {
+    for (QWidget* w : std::initializer_list<QWidget*>{ui_->ComboBox1, ui_->Edit5, ui_->Edit6,
+                                                      ui_->Edit7, ui_->Edit4, ui_->Edit9}) {
+        Paint(w, ConfirmedColour());
+    }
+}
+
+// The fixed picture at the right end of the device group: the indicator's front panel
+// with its display, the two output lamps and the three sensor inputs.
+void TForm1::ShowDevicePicture() {
+    const QSize size = ui_->Image1->size();
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(4.5, 4.5, size.width() - 9, size.height() - 9);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(QColor(200, 203, 208));
+    p.drawRoundedRect(body, 6, 6);
+
+    const QRectF display(body.left() + 10, body.top() + 10, body.width() * 0.62, 40);
+    p.setBrush(QColor(25, 25, 25));
+    p.drawRoundedRect(display, 3, 3);
+    QFont digits(QStringLiteral("DejaVu Sans Mono"));
+    digits.setStyleHint(QFont::Monospace);
+    digits.setPixelSize(28);
+    digits.setBold(true);
+    p.setFont(digits);
+    p.setPen(QColor(255, 40, 30));
+    p.drawText(display, Qt::AlignCenter, QStringLiteral("123.4"));
+
+    QFont small = font();
+    small.setPixelSize(9);
+    small.setBold(true);
+    p.setFont(small);
+    const double lampX = display.right() + 14;
+    const char* outputs[2] = {"PK1", "PK2"};
+    for (int i = 0; i < 2; ++i) {
+        const double y = display.top() + 6 + i * 18;
+        p.setPen(QColor(40, 40, 40));
+        p.setBrush(i == 0 ? QColor(0, 200, 0) : QColor(230, 170, 0));
+        p.drawEllipse(QPointF(lampX, y + 4), 4, 4);
+        p.drawText(QPointF(lampX + 8, y + 8), QString::fromLatin1(outputs[i]));
+    }
+    const double inputY = display.bottom() + 14;
+    for (int i = 0; i < 3; ++i) {
+        p.setPen(QColor(40, 40, 40));
+        p.setBrush(SensorComboBox::SensorColour(i));
+        p.drawEllipse(QPointF(display.left() + 10 + i * 26, inputY), 5, 5);
+    }
+    p.setPen(QColor(30, 30, 30));
+    p.drawText(QRectF(display.left() + 80, inputY - 8, body.width() - 90, 16),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KT210V"));
+    p.end();
+    ui_->Image1->setPixmap(pixmap);
+}
+
+}  // namespace kt::ui
