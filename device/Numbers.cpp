@@ -38,7 +38,8 @@ std::string GeneralForm(double x, char decimalSeparator) {
     if (std::fabs(x) < 0.00001 || exponent >= 15) {
         out += digits[0];
         if (n > 1) out += decimalSeparator + digits.substr(1);
-        out += "E" + std::to_string(exponent);
+        out += 'E';
+        out += std::to_string(exponent);
         return out;
     }
     if (exponent < 0) {

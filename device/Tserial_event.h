@@ -38,7 +38,7 @@
 #include <string>
 #include <thread>
 
-#include "FrameSink.h"
+#include "SerialPort.h"
 
 struct termios;
 
@@ -71,12 +71,18 @@ enum OpenResult : int {
 // Plain function pointer plus context: set once, called on the worker thread.
 using SerialNotificationHandler = void (*)(void* context, Tserial_event* channel, int code);
 
-class Tserial_event : public FrameSink {
+class Tserial_event : public SerialPort {
 public:
     static constexpr int kReceiveBufferSize = 1024;
     static constexpr int kSendBufferSize = 256;
     static constexpr int kMaxNameLength = 9;
-    static constexpr int kInterByteTimeoutMs = 50;
+    // A read ends this long after the last byte. The indicator's protocol paces requests
+    // with 50 ms ticks and expects each answer to be seen on the next tick; a gap of a full
+    // 50 ms would end a prompt answer's read just after that tick, so the tick would send
+    // again and the next answer would run into the same read (two frames in one block,
+    // which the decoder rightly discards). 40 ms leaves room for the answer's way back and
+    // still keeps bytes of one burst together across 20 ms hiccups.
+    static constexpr int kInterByteTimeoutMs = 40;
     static constexpr int kCloseWaitMs = 2000;
     static constexpr int kModemSampleMs = 20;
 
@@ -91,13 +97,14 @@ public:
     // current directory at construction unless set.
     void SetBaseDirectory(const std::string& dir);
     // Bytes asked for by each read, from 1 to 1024; takes effect with the next read.
-    void SetReadSize(int size);
+    void SetReadSize(int size) override;
     int ReadSize() const { return readSize_.load(); }
 
-    int OpenPort(const char* name, int baudRate, int parity, int dataBits, bool watchModemLines);
+    int OpenPort(const char* name, int baudRate, int parity, int dataBits,
+                 bool watchModemLines) override;
     // Stops the worker and waits for it at most kCloseWaitMs. Must not be called from
     // the notification handler.
-    void ClosePort();
+    void ClosePort() override;
     void Send(const uint8_t* data, int length) override;
 
     // Valid from notification 3 until ReleaseReceiveBuffer.

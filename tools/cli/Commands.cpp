@@ -31,11 +31,15 @@ const char* StepName(int step) {
     return step <= 12 ? kNames[step] : "COEF, Offset, zero_pos";
 }
 
+// Like the wizard, the tool keeps asking after a step passed its limit (a late answer
+// resumes the steps); it gives up once the step has stayed failed for two more seconds.
+constexpr int kGraceTicks = 40;
+
 bool StepFailed(const device::ConnectionWizard& w) {
     const int step = w.wizardStep();
     const int limit = step == 2 ? device::ConnectionWizard::kTypeStepLimit
                                 : device::ConnectionWizard::kStepLimit;
-    return step >= 2 && w.stepRetries() > limit;
+    return step >= 2 && w.stepRetries() > limit + kGraceTicks;
 }
 
 // Opens the port and runs the wizard's steps; EXIT_OK once the device is ready.
@@ -50,8 +54,8 @@ int Connect(CliSession& s, const std::string& port) {
                false);
     if (!s.state.deviceReady) {
         const int step = s.wizard.wizardStep();
-        std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer read %d\n", step,
-                     StepName(step), step <= 12 ? -1 : step);
+        std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer\n", step,
+                     StepName(step));
         return EXIT_STEP_FAILED;
     }
     return EXIT_OK;

@@ -1,0 +1,155 @@
+// kt210v-cli run as a separate process against the simulated indicator on a pty.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "PtyServer.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+using kt::sim::Faults;
+using kt::sim::PtyServer;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+    double ms = 0;
+};
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    PtyServer server;
+    std::mutex trafficMutex;
+    std::vector<std::string> traffic;
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/kt-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        server.SetTrafficLog([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            traffic.push_back(line);
+        });
+        ASSERT_TRUE(server.Start((dir / "COM1").string())) << server.LastError();
+    }
+    void TearDown() override {
+        server.Stop();
+        fs::remove_all(dir);
+    }
+    // Runs the tool with its current directory in the test folder, so "COM1" resolves to
+    // the simulator's link as it would in the program's start-up directory.
+    RunResult Run(const std::string& args) {
+        const std::string cmd = "cd '" + dir.string() + "' && '" KT210V_CLI_PATH "' " + args +
+                                " > out.txt 2> err.txt";
+        RunResult r;
+        const double t0 = kt::test::NowMs();
+        const int status = std::system(cmd.c_str());
+        r.ms = kt::test::NowMs() - t0;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = ReadAll(dir / "out.txt");
+        r.err = ReadAll(dir / "err.txt");
+        return r;
+    }
+    bool TrafficHas(const std::string& text) {
+        std::lock_guard<std::mutex> lock(trafficMutex);
+        for (const auto& line : traffic) {
+            if (line.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(CliTest, IdentifyReadsTheWholeDeviceThroughTheWizardSteps) {
+    const RunResult r = Run("identify");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* line : {"type=KT210V\n", "hardware=1.2\n", "software=3.4\n", "sensor0=1\n",
+                             "sensor_count=3\n", "COEF0=1\n", "OnTime=", "PK1=", "UZP2=",
+                             "Offset1=", "Q_NR=0\n"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+    }
+    // 41 ticks of 50 ms (about 2.1 s) when every answer is seen on the tick after its
+    // request; a late tick on a loaded machine costs one more tick per step at most.
+    EXPECT_LT(r.ms, 4500) << "identify took " << r.ms << " ms";
+    std::fprintf(stderr, "identify took %.0f ms\n", r.ms);
+}
+
+TEST_F(CliTest, SetWritesTheValueAndWaitsForTheConfirmation) {
+    const RunResult r = Run("set LED=7 PK1=12.5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("LED=7\n"), std::string::npos);
+    EXPECT_NE(r.out.find("PK1=12.5\n"), std::string::npos);
+    EXPECT_TRUE(TrafficHas("F2 F2 0C 07 00 00 00 13"));
+    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().LED, 7); });
+}
+
+TEST_F(CliTest, LossyLineStillIdentifiesAndSets) {
+    Faults f;
+    f.dropRate = 0.3;
+    f.badCrcRate = 0.1;
+    server.SetFaults(f);
+    RunResult r = Run("identify");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = Run("set LED=3 OnTime=500");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().OnTime, 500u); });
+}
+
+TEST_F(CliTest, UnknownTypeWarnsAndGoesOn) {
+    Faults f;
+    f.typeCode = "XYZ";
+    server.SetFaults(f);
+    const RunResult r = Run("identify");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("nie zostało rozpoznane jako KT210V!"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("type=<nierozpoznane>"), std::string::npos);
+}
+
+TEST_F(CliTest, SilentDeviceNamesTheFailedStep) {
+    Faults f;
+    f.silentCodes = {35};
+    server.SetFaults(f);
+    const RunResult r = Run("identify");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("step 3 (hardware version)"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, UsageErrorsSendNothing) {
+    const uint64_t before = server.RequestsServed();
+    EXPECT_EQ(Run("set LEDX=1").exitCode, 2);
+    EXPECT_EQ(Run("set LED=abc").exitCode, 2);
+    EXPECT_EQ(Run("set PK1=1,5").exitCode, 2);
+    EXPECT_EQ(Run("frobnicate").exitCode, 2);
+    EXPECT_EQ(server.RequestsServed(), before);
+    const RunResult r = Run("--port COM77 identify");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot open COM77"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {
+    const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 4 '" KT210V_CLI_PATH
+                            "' monitor > mon.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string out = ReadAll(dir / "mon.txt");
+    EXPECT_NE(out.find(">sending read cmd: 32: 0 0 0 0 ,CRC=32"), std::string::npos) << out;
+    EXPECT_NE(out.find("   <<Received Data: 32: 75 84 86 0 ,CRC=21<->21"), std::string::npos);
+}
+
+}  // namespace
