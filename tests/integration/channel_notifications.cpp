@@ -1,0 +1,73 @@
+// The channel's notification handler on a real worker thread: what it hands over to the
+// user-interface side, in which order, and what it drops.
+#include <gtest/gtest.h>
+
+#include "ChannelNotifications.h"
+#include "DeviceState.h"
+#include "UiQueue.h"
+#include "channel_pty.h"
+
+using namespace kt::device;
+
+namespace {
+
+class NotificationsTest : public ::testing::Test {
+protected:
+    kt::test::PtyPair pty;
+    DeviceState state;
+    BlockingUiQueue queue;
+    ChannelNotifications notifications{state, queue};
+    Tserial_event channel;
+
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        channel.SetBaseDirectory(pty.dir());
+        notifications.Attach(channel);
+        channel.SetReadSize(64);
+    }
+    ChannelEvent Next(int timeoutMs = 3000) {
+        ChannelEvent e;
+        e.count = -1;
+        EXPECT_TRUE(queue.Pop(e, timeoutMs));
+        return e;
+    }
+};
+
+TEST_F(NotificationsTest, OpenedDataClosedArriveInOrderWithCopiedBytes) {
+    ASSERT_EQ(channel.OpenPort("COM1", 57600, 0, 8, false), OPEN_OK);
+    EXPECT_EQ(Next().kind, ChannelEvent::Kind::Opened);
+    EXPECT_TRUE(state.portOpen);
+    pty.Write({0xF3, 0xF3, 0x0C, 0x05, 0, 0, 0, 0x11});
+    const ChannelEvent data = Next();
+    ASSERT_EQ(data.kind, ChannelEvent::Kind::Data);
+    EXPECT_EQ(kt::test::ToHex(data.bytes, data.count), "F3 F3 0C 05 00 00 00 11");
+    pty.Write({1, 2, 3});  // the buffer was released: the next read runs
+    EXPECT_EQ(Next().count, 3);
+    channel.ClosePort();
+    EXPECT_EQ(Next().kind, ChannelEvent::Kind::Closed);
+    EXPECT_FALSE(state.portOpen);
+}
+
+TEST_F(NotificationsTest, BlocksWhilePortOpenIsClearAreDroppedButTheReadGoesOn) {
+    ASSERT_EQ(channel.OpenPort("COM1", 57600, 0, 8, false), OPEN_OK);
+    Next();
+    state.portOpen = false;  // as after the wizard's "Rozłącz", before the close arrives
+    pty.Write({9, 9});
+    ChannelEvent e;
+    EXPECT_FALSE(queue.Pop(e, 300));
+    state.portOpen = true;
+    pty.Write({7});
+    const ChannelEvent data = Next();
+    EXPECT_EQ(data.count, 1);
+    EXPECT_EQ(data.bytes[0], 7);
+}
+
+TEST_F(NotificationsTest, UnpluggedLineHandsOverClosed) {
+    ASSERT_EQ(channel.OpenPort("COM1", 57600, 0, 8, false), OPEN_OK);
+    Next();
+    pty.CloseMaster();
+    EXPECT_EQ(Next().kind, ChannelEvent::Kind::Closed);
+    EXPECT_FALSE(state.portOpen);
+}
+
+}  // namespace
