@@ -52,6 +52,8 @@ void TForm1::BuildDevicePanel() {
         edit->installEventFilter(this);
     }
     ui_->Image2->installEventFilter(this);
+    // The caption stands left of the box: keep the pair at the group's left edge.
+    ui_->CheckBox15->adjustSize();
 
     connect(ui_->BitBtn7, &QPushButton::clicked, this, &TForm1::BitBtn13Click);
     connect(ui_->BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Two figures of the whole program on a virtual X screen, against the simulated
+# indicator linked as COM1 in a temporary start-up directory:
+#   - start-up: time from starting the process until its main window is mapped
+#     (median of several runs);
+#   - idle: CPU use of the connected, idle program (and of the simulator) over 30 s,
+#     read from /proc/<pid>/stat.
+#
+#   bench/ui_startup_idle.sh      (build folder: $KT_BUILD_DIR, default build-bench/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+build="${KT_BUILD_DIR:-$root/build-bench}"
+runs="${KT_STARTUP_RUNS:-5}"
+idle_seconds="${KT_IDLE_SECONDS:-30}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKT_WERROR=OFF > /dev/null
+cmake --build "$build" --target kt210v-pc kt210v-sim -j "$(nproc)" > /dev/null
+
+run=$(mktemp -d /tmp/kt210v-bench.XXXXXX)
+cp -R assets/. "$run"/
+"$build/sim/kt210v-sim" --link "$run/COM1" > "$run/simulator.out" 2> "$run/simulator.log" &
+sim_pid=$!
+trap 'kill -TERM $sim_pid 2>/dev/null || true; wait $sim_pid 2>/dev/null || true; rm -rf "$run"' EXIT
+for _ in $(seq 100); do [ -L "$run/COM1" ] && break; sleep 0.1; done
+
+cat > "$run/inner.sh" <<EOF
+set -eu
+cd "$run"
+ticks() { awk '{ print \$14 + \$15 }' "/proc/\$1/stat"; }
+now_ms() { echo \$(( \$(date +%s%N) / 1000000 )); }
+
+times=""
+for i in \$(seq $runs); do
+  start=\$(now_ms)
+  "$build/app/kt210v-pc" > /dev/null 2>&1 &
+  pid=\$!
+  until xwininfo -name "KT210V-PC V1.00" 2>/dev/null | grep -q IsViewable; do
+    if ! kill -0 \$pid 2>/dev/null || [ \$(( \$(now_ms) - start )) -gt 20000 ]; then
+      echo "the main window did not appear" >&2; exit 1
+    fi
+    sleep 0.005
+  done
+  shown=\$(( \$(now_ms) - start ))
+  times="\$times \$shown"
+  if [ "\$i" -lt $runs ]; then kill -TERM \$pid; wait \$pid || true; fi
+done
+echo "start-up to main window shown (ms):\$times"
+echo "\$times" | tr ' ' '\n' | grep . | sort -n | awk '{ a[NR] = \$1 } END { print "median (ms): " a[int((NR + 1) / 2)] }'
+
+sleep 6  # the automatic connection and the wizard's read
+hz=\$(getconf CLK_TCK)
+p0=\$(ticks \$pid); s0=\$(ticks $sim_pid)
+sleep $idle_seconds
+p1=\$(ticks \$pid); s1=\$(ticks $sim_pid)
+awk -v p=\$(( p1 - p0 )) -v s=\$(( s1 - s0 )) -v hz=\$hz -v t=$idle_seconds 'BEGIN {
+  printf "idle CPU over %d s: program %.2f %% (%d ticks), simulator %.2f %% (%d ticks)\n",
+         t, 100 * p / hz / t, p, 100 * s / hz / t, s }'
+kill -TERM \$pid
+wait \$pid
+echo "program exit status after SIGTERM: \$?"
+EOF
+xvfb-run -a -s "-screen 0 1280x1024x24" bash "$run/inner.sh"

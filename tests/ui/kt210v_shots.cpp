@@ -1,0 +1,84 @@
+// kt210v-shots OUTPUT_DIR: builds the program's windows in the current directory exactly
+// as the program does, lets the automatic connection run, then saves a picture of every
+// tab of the main window, of the connection wizard and of the traffic monitor.
+// Message boxes are written to stderr instead of being shown.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "Asystenlaczenia.h"
+#include "Com_debugger.h"
+#include "Dialogs.h"
+#include "Main.h"
+
+namespace {
+
+class PrintedDialogs : public kt::device::Dialogs {
+public:
+    void ShowPlainMessage(const std::string& text) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+    }
+    void ShowInfoMessage(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "message [%s]: %s\n", caption.c_str(), text.c_str());
+    }
+};
+
+void Wait(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+bool Save(QWidget* window, const QString& path) {
+    const bool ok = window->grab().save(path);
+    std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KT210V-PC"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kt210v-shots OUTPUT_DIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    PrintedDialogs dialogs;
+    kt::ui::CreateForms({&dialogs, std::nullopt});
+    kt::ui::TForm1* form = kt::ui::Form1;
+    form->show();
+
+    // The wizard opens after one second and needs about two more to read the device.
+    QElapsedTimer clock;
+    clock.start();
+    while (!form->State().deviceReady && clock.elapsed() < 15000) Wait(100);
+    std::printf("device %s after %lld ms\n", form->State().deviceReady ? "ready" : "NOT ready",
+                static_cast<long long>(clock.elapsed()));
+    Wait(600);  // the panel refresh after the last answers
+
+    bool ok = true;
+    auto* tabs = form->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        Wait(200);
+        ok &= Save(form, out.filePath(QStringLiteral("main-tab%1.png").arg(i + 1)));
+    }
+    tabs->setCurrentIndex(1);
+    kt::ui::AsystentForm->show();
+    Wait(200);
+    ok &= Save(kt::ui::AsystentForm, out.filePath(QStringLiteral("wizard.png")));
+
+    form->findChild<QAction*>(QStringLiteral("debugger1"))->trigger();
+    Wait(3000);
+    ok &= Save(kt::ui::COM_DBG_Form, out.filePath(QStringLiteral("monitor.png")));
+
+    kt::ui::DestroyForms();
+    return ok ? 0 : 1;
+}
