@@ -1,5 +1,10 @@
 // KT210V-PC: the application object, the seven windows in their start-up order and the
 // message loop. SIGTERM and SIGINT close the main window the way "zakończ" does.
+#include "Main.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -7,10 +12,6 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include "Main.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr char kApplicationTitle[] = "KT210V-PC";
 
 // An exception that reaches the message loop is shown and the program keeps running.
 class Application : public QApplication {
-public:
+  public:
     using QApplication::QApplication;
 
     bool notify(QObject* receiver, QEvent* event) override {

@@ -94,10 +94,10 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     // The device core on the user-interface thread.
     sender_ = std::make_unique<device::FrameSender>(*port_, nullptr);
     sync_ = std::make_unique<device::SyncCycle>(state_, *sender_, *this, nullptr, format_);
-    wizard_ = std::make_unique<device::ConnectionWizard>(state_, *port_, *sender_, *sync_,
-                                                          *dialogs_);
+    wizard_ =
+        std::make_unique<device::ConnectionWizard>(state_, *port_, *sender_, *sync_, *dialogs_);
     decoder_ = std::make_unique<device::Decoder>(state_, *this, *dialogs_, nullptr, format_,
-                                                  startupDirectory_);
+                                                 startupDirectory_);
 
     // Channel events: the worker hands them over, this window's thread decodes them.
     queue_ = std::make_unique<QtUiQueue>(this, [this](const device::ChannelEvent& event) {
@@ -215,7 +215,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // Runs whenever the main window closes; neither a measurement nor the port is stopped.
 // The settings file is written here once the settings are kept.
-void TForm1::FormClose() { ++formCloseCount_; }
+void TForm1::FormClose() {
+    ++formCloseCount_;
+}
 
 void TForm1::zakocz1Click() {
     close();
@@ -224,7 +226,9 @@ void TForm1::zakocz1Click() {
 
 void TForm1::Timer1Timer() {}
 
-void TForm1::Timer2Timer() { sync_->Tick(); }
+void TForm1::Timer2Timer() {
+    sync_->Tick();
+}
 
 void TForm1::Timer3Timer() {
     Timer3->stop();
@@ -254,11 +258,17 @@ void TForm1::SetSensorCaption(int sensor, const std::string& caption) {
     sensorCaption_[sensor] = caption;
 }
 
-void TForm1::SetSensorActive(int sensor, bool active) { sensorActive_[sensor] = active; }
+void TForm1::SetSensorActive(int sensor, bool active) {
+    sensorActive_[sensor] = active;
+}
 
-void TForm1::SetZeroLabel(int sensor, const std::string& text) { zeroLabel_[sensor] = text; }
+void TForm1::SetZeroLabel(int sensor, const std::string& text) {
+    zeroLabel_[sensor] = text;
+}
 
-void TForm1::SetOffsetLabel(int sensor, const std::string& text) { offsetLabel_[sensor] = text; }
+void TForm1::SetOffsetLabel(int sensor, const std::string& text) {
+    offsetLabel_[sensor] = text;
+}
 
 void TForm1::SetMultiplierLabel(int sensor, const std::string& text) {
     multiplierLabel_[sensor] = text;
@@ -287,11 +297,11 @@ void CreateForms(const TForm1::Options& options) {
 
     // Only the main window ends the program when it closes.
     for (QWidget* w : std::initializer_list<QWidget*>{MnoznikForm, WartoscForm, O_programieForm,
-                                                       KonigLiniiForm, COM_DBG_Form, AsystentForm}) {
+                                                      KonigLiniiForm, COM_DBG_Form, AsystentForm}) {
         w->setAttribute(Qt::WA_QuitOnClose, false);
     }
-    Form1->AttachForms({MnoznikForm, WartoscForm, O_programieForm, KonigLiniiForm, COM_DBG_Form,
-                        AsystentForm});
+    Form1->AttachForms(
+        {MnoznikForm, WartoscForm, O_programieForm, KonigLiniiForm, COM_DBG_Form, AsystentForm});
 }
 
 void DestroyForms() {

@@ -28,7 +28,9 @@ bool IsEnter(const QKeyEvent& key) {
 
 // Keys that produce a character (letters, digits, Backspace, Enter, Escape): the ones
 // that count as typing; bare modifiers and cursor keys do not.
-bool IsCharacterKey(const QKeyEvent& key) { return IsEnter(key) || !key.text().isEmpty(); }
+bool IsCharacterKey(const QKeyEvent& key) {
+    return IsEnter(key) || !key.text().isEmpty();
+}
 
 std::optional<int32_t> ParseInt32(const QString& text) {
     const std::optional<int64_t> value = device::ParseInteger(text.toStdString());
@@ -41,7 +43,9 @@ std::optional<int32_t> ParseInt32(const QString& text) {
 
 }  // namespace
 
-QColor TForm1::TypingColour() { return QToolTip::palette().color(QPalette::ToolTipBase); }
+QColor TForm1::TypingColour() {
+    return QToolTip::palette().color(QPalette::ToolTipBase);
+}
 
 void TForm1::BuildDevicePanel() {
     ui_->UpDown1->setAssociate(ui_->Edit4);
@@ -155,7 +159,9 @@ void TForm1::ComboBox2Click(int index) {
     state_.Set.Q_NR = static_cast<uint32_t>(index);
 }
 
-void TForm1::CheckBox15Click(bool checked) { state_.Set.Beep = checked ? 1 : 0; }
+void TForm1::CheckBox15Click(bool checked) {
+    state_.Set.Beep = checked ? 1 : 0;
+}
 
 // "Przywróć ustawienia domyślne": the indicator restores its own defaults; nothing here
 // changes, the panel follows the indicator's later answers.
@@ -163,7 +169,9 @@ void TForm1::BitBtn3Click() {
     sender_->SendWriteCommand(device::cmd::RestoreDefaults, device::ZeroPayload());
 }
 
-void TForm1::BitBtn13Click() { ShowWizard(); }
+void TForm1::BitBtn13Click() {
+    ShowWizard();
+}
 
 // device::DeviceView, device tab.
 
@@ -179,14 +187,16 @@ void TForm1::LoadModePicture(const std::string& path) {
     ShowModePicture();
 }
 
-void TForm1::SetModePictureVisible(bool visible) { ui_->Image2->setVisible(visible); }
+void TForm1::SetModePictureVisible(bool visible) {
+    ui_->Image2->setVisible(visible);
+}
 
 // The mode picture fills its group with its aspect ratio kept.
 void TForm1::ShowModePicture() {
     if (modeImage_.isNull()) return;
     const QSize room = ui_->Image2->contentsRect().size();
-    ui_->Image2->setPixmap(QPixmap::fromImage(
-        modeImage_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    ui_->Image2->setPixmap(
+        QPixmap::fromImage(modeImage_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void TForm1::SetSensorCountText(const std::string& text) {
@@ -231,7 +241,9 @@ void TForm1::SetDecpText(const std::string& text) {
 }
 
 // Like a click: a change of the box runs CheckBox15Click.
-void TForm1::SetBeepChecked(bool checked) { ui_->CheckBox15->setChecked(checked); }
+void TForm1::SetBeepChecked(bool checked) {
+    ui_->CheckBox15->setChecked(checked);
+}
 
 void TForm1::PaintDevicePanelConfirmed() {
     for (QWidget* w : std::initializer_list<QWidget*>{ui_->ComboBox1, ui_->Edit5, ui_->Edit6,

@@ -20,8 +20,7 @@ void TForm1::pocz1Click() {
         dialogs_->ShowInfoMessage(kOpenFailedCaption, "Jeden z portow juz zostal otwarty.");
     } else {
         port_->SetReadSize(device::ConnectionWizard::kReadSize);
-        const int result =
-            port_->OpenPort(state_.portName.c_str(), state_.baudRate, 0, 8, false);
+        const int result = port_->OpenPort(state_.portName.c_str(), state_.baudRate, 0, 8, false);
         if (result != device::OPEN_OK) {
             dialogs_->ShowInfoMessage(kOpenFailedCaption,
                                       "Nie mozna otworzyc portu " + state_.portName);
@@ -46,7 +45,9 @@ void TForm1::ComPortClick(QAction* item) {
     state_.portName = item->text().toStdString();
 }
 
-void TForm1::auto1Click() { ui_->auto1->setChecked(true); }
+void TForm1::auto1Click() {
+    ui_->auto1->setChecked(true);
+}
 
 void TForm1::debugger1Click() {
     if (forms_.comDbg == nullptr) return;
@@ -54,6 +55,8 @@ void TForm1::debugger1Click() {
     forms_.comDbg->raise();
 }
 
-void TForm1::wizard1Click() { ShowWizard(); }
+void TForm1::wizard1Click() {
+    ShowWizard();
+}
 
 }  // namespace kt::ui

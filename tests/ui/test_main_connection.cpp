@@ -21,7 +21,7 @@ std::string Lines(const kt::device::WizardDisplay& d) {
         if (!icon.visible) {
             s += '.';
         } else {
-            s += icon.picture == StepPicture::Tick ? 'T'
+            s += icon.picture == StepPicture::Tick     ? 'T'
                  : icon.picture == StepPicture::Failed ? 'X'
                                                        : '?';
         }
@@ -64,7 +64,7 @@ std::vector<int> ExpectedProgress(int freeSteps) {
 class MainConnectionTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void connectsAutomaticallyAboutOneSecondAfterStart();
     void promptDeviceTakesFortyOneTicksAndThirtyEightOnReconnect();
     void missingPortLeavesOnlyAbortClickable();
@@ -205,8 +205,7 @@ void MainConnectionTest::silentDeviceFailsOnSixthTickAndResumesOnLateAnswer() {
         auto tick = [&] {
             h.Wizard().Tick();
             ++queries;
-            const bool sent =
-                QTest::qWaitFor([&] { return h.requests.Size() >= queries; }, 10000);
+            const bool sent = QTest::qWaitFor([&] { return h.requests.Size() >= queries; }, 10000);
             QTest::qWait(50);  // as the wizard's timer would: the write has surely finished
             return sent;
         };
@@ -260,8 +259,8 @@ void MainConnectionTest::disconnectClearsDeviceReady() {
     h.FindInWizard<QPushButton>("BitBtn4")->click();
     QVERIFY(!h.State().deviceReady);
     QTRY_VERIFY_WITH_TIMEOUT(!h.State().portOpen, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages, std::vector<std::string>{"OK|Zamknieto port COM1"},
-                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages,
+                              std::vector<std::string>{"OK|Zamknieto port COM1"}, 10000);
     QVERIFY(h.FindInWizard<QPushButton>("BitBtn3")->isEnabled());
     // Nothing is sent to a closed port, and the status text follows.
     QTRY_COMPARE_WITH_TIMEOUT(h.Find<QLabel>("Label66")->text(), QStringLiteral("nie wykryto"),

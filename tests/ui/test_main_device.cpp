@@ -13,7 +13,7 @@ using kt::ui::TForm1;
 class MainDeviceTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -23,7 +23,7 @@ private slots:
     void beepBoxReachesTheDevice();
     void restoreDefaultsSendsExactlyOneFrame();
 
-private:
+  private:
     QLineEdit* Edit(const char* name) { return h_->Find<QLineEdit>(name); }
     static QColor Base(QWidget* w) { return w->palette().color(QPalette::Base); }
     void TypeAndEnter(QLineEdit* edit, const QString& text) {
@@ -58,7 +58,9 @@ void MainDeviceTest::initTestCase() {
     h_->Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
 }
 
-void MainDeviceTest::cleanupTestCase() { h_.reset(); }
+void MainDeviceTest::cleanupTestCase() {
+    h_.reset();
+}
 
 // Each case starts with the panel refreshed and nothing waiting to be written.
 void MainDeviceTest::init() {

@@ -21,7 +21,7 @@ using kt::ui::TForm1;
 class MainPanelTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
     void outlineOfWindowAndMenus();
@@ -34,7 +34,7 @@ private slots:
     void modePictureKeepsOldPictureWhenFileIsBad();
     void closingRunsFormCloseOnce();
 
-private:
+  private:
     QLineEdit* Edit(const char* name) { return h_->Find<QLineEdit>(name); }
     static QColor Base(QWidget* w) { return w->palette().color(QPalette::Base); }
     void Type(QLineEdit* edit, const QString& text) {
@@ -52,7 +52,9 @@ void MainPanelTest::init() {
     h_->CreateWindows(false);
 }
 
-void MainPanelTest::cleanup() { h_.reset(); }
+void MainPanelTest::cleanup() {
+    h_.reset();
+}
 
 void MainPanelTest::outlineOfWindowAndMenus() {
     TForm1& f = h_->Form();

@@ -1,8 +1,9 @@
 // The "komunikacja" menu's plain port commands and port choice, against the simulated
 // indicator linked as "COM1"; "COM3" is a link to nothing, so it can never be opened.
+#include <unistd.h>
+
 #include <QMenu>
 #include <QtTest>
-#include <unistd.h>
 
 #include "MainHarness.h"
 #include "O_programie_unit.h"
@@ -18,7 +19,7 @@ const std::string kNoneOpen = "Blad zamkniecia portu COM|Zaden port jeszcze nie 
 class MainPortsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
     void connectOpensWithoutWizardAndClearsGo();
@@ -27,7 +28,7 @@ private slots:
     void disconnectWhileClosedIsReported();
     void menuEntriesShowTheirWindows();
 
-private:
+  private:
     void Trigger(const char* action) { h_->Find<QAction>(action)->trigger(); }
     std::vector<std::string>& Messages() { return h_->dialogs.messages; }
 
@@ -41,7 +42,9 @@ void MainPortsTest::init() {
     h_->CreateWindows(false);
 }
 
-void MainPortsTest::cleanup() { h_.reset(); }
+void MainPortsTest::cleanup() {
+    h_.reset();
+}
 
 void MainPortsTest::connectOpensWithoutWizardAndClearsGo() {
     kt::device::DeviceState& s = h_->State();
@@ -102,8 +105,8 @@ void MainPortsTest::autoMovesMarkOnlyAndFailedOpenIsReported() {
 
     s.Device.GO = true;
     Trigger("pocz1");
-    QCOMPARE(Messages(), std::vector<std::string>{
-                             "Blad otwarcia portu COM|Nie mozna otworzyc portu COM3"});
+    QCOMPARE(Messages(),
+             std::vector<std::string>{"Blad otwarcia portu COM|Nie mozna otworzyc portu COM3"});
     QVERIFY(!s.portOpen);
     QVERIFY(!s.Device.GO);
 

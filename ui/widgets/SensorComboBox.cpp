@@ -3,14 +3,14 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QStyleOptionComboBox>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 namespace {
 
 // Draws the list's items the same way as the closed box.
 class SensorItemDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -35,15 +35,18 @@ SensorComboBox::SensorComboBox(QWidget* parent) : QComboBox(parent) {
 
 QColor SensorComboBox::SensorColour(int sensor) {
     switch (sensor) {
-        case 0: return QColor(255, 0, 0);
-        case 1: return QColor(0, 255, 0);
-        case 2: return QColor(0, 255, 255);
-        default: return QColor(Qt::white);
+        case 0:
+            return QColor(255, 0, 0);
+        case 1:
+            return QColor(0, 255, 0);
+        case 2:
+            return QColor(0, 255, 255);
+        default:
+            return QColor(Qt::white);
     }
 }
 
-void SensorComboBox::DrawItem(QPainter& painter, const QRect& rect, int sensor,
-                              const QFont& base) {
+void SensorComboBox::DrawItem(QPainter& painter, const QRect& rect, int sensor, const QFont& base) {
     painter.save();
     painter.setPen(Qt::black);
     painter.fillRect(rect, SensorColour(sensor));

@@ -25,9 +25,13 @@ void UpDown::setAssociate(QLineEdit* edit) {
     ShowPosition();
 }
 
-void UpDown::setMinimum(int value) { setRange(value, std::max(value, maximum_)); }
+void UpDown::setMinimum(int value) {
+    setRange(value, std::max(value, maximum_));
+}
 
-void UpDown::setMaximum(int value) { setRange(std::min(minimum_, value), value); }
+void UpDown::setMaximum(int value) {
+    setRange(std::min(minimum_, value), value);
+}
 
 void UpDown::setRange(int minimum, int maximum) {
     minimum_ = minimum;
@@ -50,8 +54,7 @@ void UpDown::click(Button button) {
         if (ok) value = shown;
     }
     const int64_t next = static_cast<int64_t>(value) + (button == Button::Up ? 1 : -1);
-    position_ = static_cast<int>(
-        std::clamp<int64_t>(next, minimum_, maximum_));
+    position_ = static_cast<int>(std::clamp<int64_t>(next, minimum_, maximum_));
     ShowPosition();
     emit clicked(button);
 }
@@ -63,7 +66,9 @@ void UpDown::resizeEvent(QResizeEvent* event) {
     down_->setGeometry(0, half, width(), height() - half);
 }
 
-int UpDown::Clamp(int value) const { return std::clamp(value, minimum_, maximum_); }
+int UpDown::Clamp(int value) const {
+    return std::clamp(value, minimum_, maximum_);
+}
 
 void UpDown::ShowPosition() {
     if (associate_) associate_->setText(QString::number(position_));
