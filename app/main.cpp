@@ -19,7 +19,7 @@ constexpr char kApplicationTitle[] = "KT210V-PC";
 
 // An exception that reaches the message loop is shown and the program keeps running.
 class Application : public QApplication {
-  public:
+public:
     using QApplication::QApplication;
 
     bool notify(QObject* receiver, QEvent* event) override {

@@ -30,8 +30,7 @@ void ChannelNotifications::OnChannelNotification(Tserial_event* channel, int cod
             break;
         case SERIAL_DATA_ARRIVAL:
             if (state_.portOpen) {
-                const int count =
-                    std::clamp(channel->ReceivedCount(), 0, ChannelEvent::kMaxBytes);
+                const int count = std::clamp(channel->ReceivedCount(), 0, ChannelEvent::kMaxBytes);
                 scratch_.kind = ChannelEvent::Kind::Data;
                 scratch_.count = count;
                 std::memcpy(scratch_.bytes, channel->ReceivedBytes(), static_cast<size_t>(count));

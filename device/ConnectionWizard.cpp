@@ -10,24 +10,36 @@ int PrimaryLabel(int line) {
     return line <= 9 ? kLabels[line] : line + 4;
 }
 
-constexpr int kStepLabels[] = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15,
-                               16, 17, 18, 19, 20, 21, 22, 23};
+constexpr int kStepLabels[] = {1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12,
+                               13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23};
 
 // Read command sent while waiting in step 2..21.
 uint8_t StepCommand(int step) {
     switch (step) {
-        case 2: return cmd::DeviceType;
-        case 3: return cmd::HardwareVersion;
-        case 4: return cmd::SoftwareVersion;
-        case 5: return cmd::Status;
-        case 6: return cmd::OnTime;
-        case 7: return cmd::Mode;
-        case 8: return cmd::PK1;
-        case 9: return cmd::PK2;
-        case 10: return cmd::LED;
-        case 11: return cmd::Beep;
-        case 12: return cmd::Decp;
-        default: return static_cast<uint8_t>(step);  // 13..21: the per-sensor values
+        case 2:
+            return cmd::DeviceType;
+        case 3:
+            return cmd::HardwareVersion;
+        case 4:
+            return cmd::SoftwareVersion;
+        case 5:
+            return cmd::Status;
+        case 6:
+            return cmd::OnTime;
+        case 7:
+            return cmd::Mode;
+        case 8:
+            return cmd::PK1;
+        case 9:
+            return cmd::PK2;
+        case 10:
+            return cmd::LED;
+        case 11:
+            return cmd::Beep;
+        case 12:
+            return cmd::Decp;
+        default:
+            return static_cast<uint8_t>(step);  // 13..21: the per-sensor values
     }
 }
 
@@ -109,17 +121,28 @@ bool ConnectionWizard::StepAnswerIn() const {
     const ReceivedFlags& rx = state_.received;
     const int s = wizardStep_;
     switch (s) {
-        case 2: return state_.typeStatus != TypeStatus::NotAnswered;
-        case 3: return state_.hardwareVersion != 0;
-        case 4: return state_.softwareVersion != 0;
-        case 5: return state_.statusSeen;
-        case 6: return rx.OnTime;
-        case 7: return rx.mode;
-        case 8: return rx.PK1;
-        case 9: return rx.PK2;
-        case 10: return rx.LED;
-        case 11: return rx.Beep;
-        case 12: return rx.decp;
+        case 2:
+            return state_.typeStatus != TypeStatus::NotAnswered;
+        case 3:
+            return state_.hardwareVersion != 0;
+        case 4:
+            return state_.softwareVersion != 0;
+        case 5:
+            return state_.statusSeen;
+        case 6:
+            return rx.OnTime;
+        case 7:
+            return rx.mode;
+        case 8:
+            return rx.PK1;
+        case 9:
+            return rx.PK2;
+        case 10:
+            return rx.LED;
+        case 11:
+            return rx.Beep;
+        case 12:
+            return rx.decp;
         default:
             if (s >= 13 && s <= 15) return rx.UZP[s - 13];
             if (s >= 16 && s <= 18) return rx.Offset[s - 16];

@@ -79,33 +79,70 @@ void Decoder::ApplyAnswer(const uint8_t* frame) {
     DeviceParams& stan = state_.Stan;
     ReceivedFlags& rx = state_.received;
     switch (code) {
-        case cmd::Mode: ApplyMode(p0); break;
-        case cmd::Decp: stan.decp = p0, rx.decp = true; break;
-        case cmd::Beep: stan.Beep = p0, rx.Beep = true; break;
+        case cmd::Mode:
+            ApplyMode(p0);
+            break;
+        case cmd::Decp:
+            stan.decp = p0, rx.decp = true;
+            break;
+        case cmd::Beep:
+            stan.Beep = p0, rx.Beep = true;
+            break;
         case cmd::OnTime:
             stan.OnTime = static_cast<uint32_t>(PayloadInt32(frame)), rx.OnTime = true;
             break;
-        case cmd::Measurement: state_.refreshPending = false; break;
-        case cmd::PK1: stan.PK1 = PayloadFloat32(frame), rx.PK1 = true; break;
-        case cmd::PK2: stan.PK2 = PayloadFloat32(frame), rx.PK2 = true; break;
-        case cmd::LED: stan.LED = p0, rx.LED = true; break;
-        case 13: case 14: case 15:
+        case cmd::Measurement:
+            state_.refreshPending = false;
+            break;
+        case cmd::PK1:
+            stan.PK1 = PayloadFloat32(frame), rx.PK1 = true;
+            break;
+        case cmd::PK2:
+            stan.PK2 = PayloadFloat32(frame), rx.PK2 = true;
+            break;
+        case cmd::LED:
+            stan.LED = p0, rx.LED = true;
+            break;
+        case 13:
+        case 14:
+        case 15:
             ApplyZeroPosition(code - cmd::UZP0, PayloadFloat32(frame), false);
             break;
-        case 16: case 17: case 18: ApplyOffset(code - cmd::Offset0, PayloadFloat32(frame)); break;
-        case 19: case 20: case 21: ApplyMultiplier(code - cmd::COEF0, PayloadFloat32(frame)); break;
-        case 22: case 23: case 24:
+        case 16:
+        case 17:
+        case 18:
+            ApplyOffset(code - cmd::Offset0, PayloadFloat32(frame));
+            break;
+        case 19:
+        case 20:
+        case 21:
+            ApplyMultiplier(code - cmd::COEF0, PayloadFloat32(frame));
+            break;
+        case 22:
+        case 23:
+        case 24:
             ApplyZeroPosition(code - cmd::SetZero0, PayloadFloat32(frame), true);
             break;
-        case cmd::Status: ApplyStatus(frame); break;
-        case 27: case 28: case 29: case 30: state_.refreshPending = false; break;
+        case cmd::Status:
+            ApplyStatus(frame);
+            break;
+        case 27:
+        case 28:
+        case 29:
+        case 30:
+            state_.refreshPending = false;
+            break;
         case cmd::DeviceType:
             state_.typeStatus = (frame[3] == 'K' && frame[4] == 'T' && frame[5] == 'V')
                                     ? TypeStatus::Recognised
                                     : TypeStatus::NotRecognised;
             break;
-        case cmd::SoftwareVersion: state_.softwareVersion = p0; break;
-        case cmd::HardwareVersion: state_.hardwareVersion = p0; break;
+        case cmd::SoftwareVersion:
+            state_.softwareVersion = p0;
+            break;
+        case cmd::HardwareVersion:
+            state_.hardwareVersion = p0;
+            break;
         default:
             if (!IsValidCommandCode(code)) Log("  <<BAD COMMAND :(");
             break;  // 5, 6, 10, 11, 31, 36: accepted, nothing more
@@ -135,7 +172,8 @@ void Decoder::ApplyStatus(const uint8_t* frame) {
     state_.received.status = true;
     state_.refreshPending = false;
     state_.sensorCount = count;
-    for (int i = 0; i < 3; ++i) view_.SetSensorCaption(i, PresenceCaption(i, state_.sensorPresent[i]));
+    for (int i = 0; i < 3; ++i)
+        view_.SetSensorCaption(i, PresenceCaption(i, state_.sensorPresent[i]));
     view_.SetSensorCountText(std::to_string(count));
 }
 
@@ -144,8 +182,7 @@ void Decoder::ApplyZeroPosition(int sensor, float value, bool zeroSetCommand) {
     state_.Stan.UZP[sensor] = static_cast<float>(Round3(value));
     if (firstOfConnection || zeroSetCommand) state_.Set.UZP[sensor] = state_.Stan.UZP[sensor];
     state_.received.UZP[sensor] = true;
-    const std::string text =
-        GeneralForm(Round3(state_.Stan.UZP[sensor]), format_.decimalSeparator);
+    const std::string text = GeneralForm(Round3(state_.Stan.UZP[sensor]), format_.decimalSeparator);
     view_.SetZeroLabel(sensor, text);
     if (!zeroSetCommand && (sensor != 0 || view_.ValueDialogCaption() == "Poz. zero =")) {
         view_.SetValueDialogText(text);

@@ -32,15 +32,15 @@ public:
     virtual void SetMultiplierDialogText(const std::string& text) = 0;
 
     // Device tab, written by the synchronisation tick.
-    virtual void SetStatusText(const std::string& text) = 0;       // Label66
-    virtual void SetTypeText(const std::string& text) = 0;         // Label63
-    virtual void SetVersionText(const std::string& text) = 0;      // Label64
-    virtual void SetActiveSensorSelection(int index) = 0;          // ComboBox2, no click
-    virtual void SetOnTimeText(const std::string& text) = 0;       // Edit5
-    virtual void SetPK1Text(const std::string& text) = 0;          // Edit6
-    virtual void SetPK2Text(const std::string& text) = 0;          // Edit7
-    virtual void SetLedText(const std::string& text) = 0;          // Edit4
-    virtual void SetDecpText(const std::string& text) = 0;         // Edit9
+    virtual void SetStatusText(const std::string& text) = 0;   // Label66
+    virtual void SetTypeText(const std::string& text) = 0;     // Label63
+    virtual void SetVersionText(const std::string& text) = 0;  // Label64
+    virtual void SetActiveSensorSelection(int index) = 0;      // ComboBox2, no click
+    virtual void SetOnTimeText(const std::string& text) = 0;   // Edit5
+    virtual void SetPK1Text(const std::string& text) = 0;      // Edit6
+    virtual void SetPK2Text(const std::string& text) = 0;      // Edit7
+    virtual void SetLedText(const std::string& text) = 0;      // Edit4
+    virtual void SetDecpText(const std::string& text) = 0;     // Edit9
     // CheckBox15; a change runs its click handler (which copies the state into Set.Beep).
     virtual void SetBeepChecked(bool checked) = 0;
     // Paints ComboBox1, Edit5, Edit6, Edit7, Edit4 and Edit9 white (confirmed).

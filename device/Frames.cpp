@@ -16,8 +16,8 @@ uint8_t FrameChecksum(const uint8_t* frame) {
 
 CommandFrame BuildFrame(uint8_t header, uint8_t code, const Payload& payload) {
     CommandFrame f;
-    f.bytes = {header, header, code, payload[0], payload[1], payload[2], payload[3],
-               Checksum(code, payload)};
+    f.bytes = {header,     header,     code,       payload[0],
+               payload[1], payload[2], payload[3], Checksum(code, payload)};
     return f;
 }
 
@@ -25,11 +25,17 @@ void PackValue32(uint32_t value, Payload& payload) {
     for (int i = 0; i < 4; ++i) payload[i] = static_cast<uint8_t>((value >> (8 * i)) & 0xFF);
 }
 
-Payload ZeroPayload() { return Payload{0, 0, 0, 0}; }
+Payload ZeroPayload() {
+    return Payload{0, 0, 0, 0};
+}
 
-Payload BytePayload(uint32_t value) { return Payload{static_cast<uint8_t>(value & 0xFF), 0, 0, 0}; }
+Payload BytePayload(uint32_t value) {
+    return Payload{static_cast<uint8_t>(value & 0xFF), 0, 0, 0};
+}
 
-Payload QnrPayload(uint32_t value) { return Payload{0, 0, 0, static_cast<uint8_t>(value & 0xFF)}; }
+Payload QnrPayload(uint32_t value) {
+    return Payload{0, 0, 0, static_cast<uint8_t>(value & 0xFF)};
+}
 
 Payload Int32Payload(uint32_t value) {
     Payload p;
@@ -48,7 +54,9 @@ static uint32_t PayloadBits(const uint8_t* frame) {
            static_cast<uint32_t>(frame[5]) << 16 | static_cast<uint32_t>(frame[6]) << 24;
 }
 
-int32_t PayloadInt32(const uint8_t* frame) { return static_cast<int32_t>(PayloadBits(frame)); }
+int32_t PayloadInt32(const uint8_t* frame) {
+    return static_cast<int32_t>(PayloadBits(frame));
+}
 
 float PayloadFloat32(const uint8_t* frame) {
     uint32_t bits = PayloadBits(frame);
@@ -90,6 +98,8 @@ void FrameSender::SendWriteCommand(uint8_t code, const Payload& payload) {
     SendCommand(kHeaderWrite, code, payload);
 }
 
-void FrameSender::RequestMeasurement() { SendReadCommand(cmd::Measurement, ZeroPayload()); }
+void FrameSender::RequestMeasurement() {
+    SendReadCommand(cmd::Measurement, ZeroPayload());
+}
 
 }  // namespace kt::device

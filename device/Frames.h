@@ -27,10 +27,10 @@ inline constexpr uint8_t Measurement = 7;
 inline constexpr uint8_t PK1 = 8;
 inline constexpr uint8_t PK2 = 9;
 inline constexpr uint8_t LED = 12;
-inline constexpr uint8_t UZP0 = 13;     // 13..15: zero position of sensor 0..2
-inline constexpr uint8_t Offset0 = 16;  // 16..18: offset of sensor 0..2
-inline constexpr uint8_t COEF0 = 19;    // 19..21: multiplier of sensor 0..2
-inline constexpr uint8_t SetZero0 = 22; // 22..24: take the present position as zero
+inline constexpr uint8_t UZP0 = 13;      // 13..15: zero position of sensor 0..2
+inline constexpr uint8_t Offset0 = 16;   // 16..18: offset of sensor 0..2
+inline constexpr uint8_t COEF0 = 19;     // 19..21: multiplier of sensor 0..2
+inline constexpr uint8_t SetZero0 = 22;  // 22..24: take the present position as zero
 inline constexpr uint8_t Status = 26;
 inline constexpr uint8_t ResetCycles0 = 27;  // 27..29: zero the cycle counter of sensor 0..2
 inline constexpr uint8_t AnswerOnly30 = 30;
@@ -63,10 +63,10 @@ CommandFrame BuildFrame(uint8_t header, uint8_t code, const Payload& payload);
 // Payload encodings (little-endian, least significant byte in p0).
 void PackValue32(uint32_t value, Payload& payload);
 Payload ZeroPayload();
-Payload BytePayload(uint32_t value);   // p0 = low 8 bits
-Payload QnrPayload(uint32_t value);    // p3 = low 8 bits
+Payload BytePayload(uint32_t value);  // p0 = low 8 bits
+Payload QnrPayload(uint32_t value);   // p3 = low 8 bits
 Payload Int32Payload(uint32_t value);
-Payload Float32Payload(float value);   // the IEEE 754 bit pattern
+Payload Float32Payload(float value);  // the IEEE 754 bit pattern
 
 // Bytes 3..6 of a received frame read as little-endian int32 / float32.
 int32_t PayloadInt32(const uint8_t* frame);

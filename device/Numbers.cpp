@@ -7,7 +7,9 @@
 
 namespace kt::device {
 
-double Round3(double x) { return std::nearbyint(x / 0.001) * 0.001; }
+double Round3(double x) {
+    return std::nearbyint(x / 0.001) * 0.001;
+}
 
 namespace {
 

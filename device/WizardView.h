@@ -20,16 +20,16 @@ struct WizardDisplay {
     static constexpr int kLines = 19;
     static constexpr int kLabels = 23;
 
-    std::array<StepIcon, kLines + 1> icons{};         // [line], index 0 unused
-    std::array<bool, kLabels + 1> labelVisible{};      // [label number]
-    std::string portLabel = "COM1";                   // Label3
-    std::string hardwareLabel = "<nieznany>";         // Label10
-    std::string softwareLabel = "<nieznany>";         // Label12
-    int progress = 0;                                 // ProgressBar1, 0..32
-    bool connectEnabled = true;                       // BitBtn3 "Połącz"
-    bool disconnectEnabled = false;                   // BitBtn4 "Rozłącz"
-    bool abortVisible = false;                        // BitBtn2 "Przerwij łączenie"
-    bool timerEnabled = true;                         // Timer1
+    std::array<StepIcon, kLines + 1> icons{};      // [line], index 0 unused
+    std::array<bool, kLabels + 1> labelVisible{};  // [label number]
+    std::string portLabel = "COM1";                // Label3
+    std::string hardwareLabel = "<nieznany>";      // Label10
+    std::string softwareLabel = "<nieznany>";      // Label12
+    int progress = 0;                              // ProgressBar1, 0..32
+    bool connectEnabled = true;                    // BitBtn3 "Połącz"
+    bool disconnectEnabled = false;                // BitBtn4 "Rozłącz"
+    bool abortVisible = false;                     // BitBtn2 "Przerwij łączenie"
+    bool timerEnabled = true;                      // Timer1
     bool operator==(const WizardDisplay&) const = default;
 };
 

@@ -34,7 +34,7 @@ struct Burst {
 };
 
 class AnswerShaper {
-  public:
+public:
     explicit AnswerShaper(uint64_t seed = 1) : rng_(seed) {}
 
     void SetFaults(const Faults& faults) { faults_ = faults; }
@@ -49,7 +49,7 @@ class AnswerShaper {
     // Releases the held answer when its hold time has run out.
     std::vector<Burst> ReleaseExpired(int64_t nowMs);
 
-  private:
+private:
     bool Chance(double rate);
     bool Silenced(uint8_t code) const;
     void Corrupt(std::vector<uint8_t>& answer);

@@ -49,7 +49,7 @@ struct ModelConfig {
 };
 
 class IndicatorModel {
-  public:
+public:
     static constexpr const char* kTypeCode = "KTV";
 
     explicit IndicatorModel(const ModelConfig& config = {});
@@ -79,7 +79,7 @@ class IndicatorModel {
     void SetSensorMask(uint8_t mask) { config_.sensorMask = mask & 0x07; }
     void SetIncludeCycles(bool on) { config_.includeCycles = on; }
 
-  private:
+private:
     std::vector<uint8_t> Answer(uint8_t code, bool write, const uint8_t* payload);
     kt::device::Payload ParameterPayload(uint8_t code) const;
     void WriteParameter(uint8_t code, const uint8_t* payload);

@@ -25,7 +25,7 @@
 namespace kt::sim {
 
 class PtyServer {
-  public:
+public:
     using TrafficLog = std::function<void(const std::string& line)>;
 
     explicit PtyServer(const ModelConfig& model = {}, const Faults& faults = {}, uint64_t seed = 1);
@@ -62,7 +62,7 @@ class PtyServer {
     // ">> F4 F4 ..." for every burst written and "-- text" for events (unplugged, ...).
     void SetTrafficLog(TrafficLog log) { log_ = std::move(log); }
 
-  private:
+private:
     bool OpenPty();
     bool LinkToSlave();
     void StartThread();

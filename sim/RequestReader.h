@@ -12,7 +12,7 @@
 namespace kt::sim {
 
 class RequestReader {
-  public:
+public:
     using Frame = std::array<uint8_t, 8>;
 
     // Adds received bytes and returns every complete request frame found so far.
@@ -23,7 +23,7 @@ class RequestReader {
     // Bytes thrown away since construction (garbage, torn or corrupted frames).
     size_t Skipped() const { return skipped_; }
 
-  private:
+private:
     std::vector<uint8_t> buffer_;
     size_t skipped_ = 0;
 };

@@ -22,7 +22,7 @@ namespace kt::ui {
 class TAsystentForm : public QDialog, public device::WizardView {
     Q_OBJECT
 
-  public:
+public:
     explicit TAsystentForm(QWidget* parent = nullptr);
     ~TAsystentForm() override;
 
@@ -36,16 +36,16 @@ class TAsystentForm : public QDialog, public device::WizardView {
 
     QTimer Timer1;  // one step of the wizard every 50 ms
 
-  public slots:
+public slots:
     void BitBtn3Click();  // "Połącz"; also the automatic connection at start-up
 
-  private slots:
+private slots:
     void BitBtn2Click();  // "Przerwij łączenie"
     void BitBtn4Click();  // "Rozłącz"
     void BitBtn1Click();  // "OK"
     void Timer1Timer();
 
-  private:
+private:
     void Apply(const device::WizardDisplay& display, bool force);
     QPixmap Picture(device::StepPicture picture) const;
     void PlaceBehind(QLabel* first, QLabel* second, int gap);

@@ -17,7 +17,7 @@ namespace kt::ui {
 class TCOM_DBG_Form : public QWidget, public device::FrameLog {
     Q_OBJECT
 
-  public:
+public:
     explicit TCOM_DBG_Form(QWidget* parent = nullptr);
     ~TCOM_DBG_Form() override;
 
@@ -27,7 +27,7 @@ class TCOM_DBG_Form : public QWidget, public device::FrameLog {
     void ClearParameterView() override;
     void AppendParameterLine(const std::string& line) override;
 
-  private:
+private:
     std::unique_ptr<Ui::TCOM_DBG_Form> ui_;
 };
 

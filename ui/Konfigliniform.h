@@ -14,11 +14,11 @@ namespace kt::ui {
 class TKonigLiniiForm : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit TKonigLiniiForm(QWidget* parent = nullptr);
     ~TKonigLiniiForm() override;
 
-  private:
+private:
     std::unique_ptr<Ui::TKonigLiniiForm> ui_;
 };
 

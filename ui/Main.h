@@ -48,7 +48,7 @@ class TWartoscForm;
 // The channel as the wizard, the port menu and the frame sender use it, with an optional
 // observer of every block handed to it (tests pace the wizard by what has left).
 class ChannelPort : public device::SerialPort {
-  public:
+public:
     using SendObserver = std::function<void(const uint8_t* data, int length)>;
 
     explicit ChannelPort(device::Tserial_event& channel) : channel_(channel) {}
@@ -63,7 +63,7 @@ class ChannelPort : public device::SerialPort {
 
     void SetSendObserver(SendObserver observer) { observer_ = std::move(observer); }
 
-  private:
+private:
     device::Tserial_event& channel_;
     SendObserver observer_;
 };
@@ -89,7 +89,7 @@ struct MainWindowOptions {
 class TForm1 : public QMainWindow, public device::DeviceView {
     Q_OBJECT
 
-  public:
+public:
     using Options = MainWindowOptions;
 
     static constexpr int kClientWidth = 947;
@@ -158,7 +158,7 @@ class TForm1 : public QMainWindow, public device::DeviceView {
     static QColor TakenColour() { return QColor(166, 202, 240); }
     static QColor ConfirmedColour() { return QColor(Qt::white); }
 
-  public slots:
+public slots:
     // Menu "Program".
     void zakocz1Click();
     // Menu "komunikacja" and the device tab's connection button.
@@ -183,12 +183,12 @@ class TForm1 : public QMainWindow, public device::DeviceView {
     void Timer3Timer();
     void OnIdle();
 
-  protected:
+protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     void BuildWindow();
     void BuildMenu();
     void BuildDevicePanel();

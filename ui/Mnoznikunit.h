@@ -13,7 +13,7 @@ namespace kt::ui {
 class TMnoznikForm : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit TMnoznikForm(QWidget* parent = nullptr);
     ~TMnoznikForm() override;
 
@@ -21,7 +21,7 @@ class TMnoznikForm : public QDialog {
     void SetEdit6Confirmed(const QString& text);
     QString Edit6Text() const;
 
-  private:
+private:
     std::unique_ptr<Ui::TMnoznikForm> ui_;
 };
 

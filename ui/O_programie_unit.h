@@ -13,11 +13,11 @@ namespace kt::ui {
 class TO_programieForm : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit TO_programieForm(QWidget* parent = nullptr);
     ~TO_programieForm() override;
 
-  private:
+private:
     std::unique_ptr<Ui::TO_programieForm> ui_;
 };
 

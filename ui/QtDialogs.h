@@ -12,14 +12,14 @@ namespace kt::ui {
 inline constexpr char kApplicationTitle[] = "KT210V-PC";
 
 class QtDialogs : public device::Dialogs {
-  public:
+public:
     // The boxes are modal to `parent` (may be null: application-modal).
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
 
     void ShowPlainMessage(const std::string& text) override;
     void ShowInfoMessage(const std::string& caption, const std::string& text) override;
 
-  private:
+private:
     QWidget* parent_;
 };
 

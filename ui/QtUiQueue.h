@@ -11,7 +11,7 @@
 namespace kt::ui {
 
 class QtUiQueue : public device::UiQueue {
-  public:
+public:
     using Handler = std::function<void(const device::ChannelEvent&)>;
 
     // `handler` runs on the thread of `context`; calls still queued when `context` is
@@ -21,7 +21,7 @@ class QtUiQueue : public device::UiQueue {
     // Any thread; never waits for the receiving thread.
     void Post(const device::ChannelEvent& event) override;
 
-  private:
+private:
     QObject* context_;
     // Shared with every queued call, so a call may outlive the queue object itself.
     std::shared_ptr<const Handler> handler_;

@@ -14,7 +14,7 @@ namespace kt::ui {
 class TWartoscForm : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     explicit TWartoscForm(QWidget* parent = nullptr);
     ~TWartoscForm() override;
 
@@ -24,7 +24,7 @@ class TWartoscForm : public QDialog {
     void SetEdit1Confirmed(const QString& text);
     QString Edit1Text() const;
 
-  private:
+private:
     std::unique_ptr<Ui::TWartoscForm> ui_;
 };
 

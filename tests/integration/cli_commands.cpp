@@ -56,8 +56,8 @@ protected:
     // Runs the tool with its current directory in the test folder, so "COM1" resolves to
     // the simulator's link as it would in the program's start-up directory.
     RunResult Run(const std::string& args) {
-        const std::string cmd = "cd '" + dir.string() + "' && '" KT210V_CLI_PATH "' " + args +
-                                " > out.txt 2> err.txt";
+        const std::string cmd =
+            "cd '" + dir.string() + "' && '" KT210V_CLI_PATH "' " + args + " > out.txt 2> err.txt";
         RunResult r;
         const double t0 = kt::test::NowMs();
         const int status = std::system(cmd.c_str());
@@ -79,9 +79,9 @@ protected:
 TEST_F(CliTest, IdentifyReadsTheWholeDeviceThroughTheWizardSteps) {
     const RunResult r = Run("identify");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* line : {"type=KT210V\n", "hardware=1.2\n", "software=3.4\n", "sensor0=1\n",
-                             "sensor_count=3\n", "COEF0=1\n", "OnTime=", "PK1=", "UZP2=",
-                             "Offset1=", "Q_NR=0\n"}) {
+    for (const char* line :
+         {"type=KT210V\n", "hardware=1.2\n", "software=3.4\n", "sensor0=1\n", "sensor_count=3\n",
+          "COEF0=1\n", "OnTime=", "PK1=", "UZP2=", "Offset1=", "Q_NR=0\n"}) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
     }
     // 41 ticks of 50 ms (about 2.1 s) when every answer is seen on the tick after its
@@ -143,7 +143,8 @@ TEST_F(CliTest, UsageErrorsSendNothing) {
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {
-    const std::string cmd = "cd '" + dir.string() + "' && timeout --preserve-status -s INT 4 '" KT210V_CLI_PATH
+    const std::string cmd = "cd '" + dir.string() +
+                            "' && timeout --preserve-status -s INT 4 '" KT210V_CLI_PATH
                             "' monitor > mon.txt 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_EQ(WEXITSTATUS(status), 0);

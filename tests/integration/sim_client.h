@@ -18,7 +18,7 @@
 namespace kt::test {
 
 class SimClient {
-  public:
+public:
     explicit SimClient(const std::string& path) {
         fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) return;
@@ -83,13 +83,13 @@ class SimClient {
         return false;
     }
 
-  private:
+private:
     int fd_ = -1;
 };
 
 // A temporary directory removed with everything in it at the end of the test.
 class TempDir {
-  public:
+public:
     TempDir() {
         char name[] = "/tmp/kt210v-sim-test-XXXXXX";
         if (mkdtemp(name)) path_ = name;
@@ -100,7 +100,7 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -38,7 +38,7 @@ const char* const kAllSwitches[] = {
 
 // The simulator as a child process, its stdout and stderr on pipes.
 class SimProcess {
-  public:
+public:
     explicit SimProcess(const std::vector<std::string>& args) {
         int out[2], err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
@@ -111,7 +111,7 @@ class SimProcess {
         return errText_;
     }
 
-  private:
+private:
     static bool ReadInto(int fd, std::string& text, int ms) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, ms) <= 0) return false;

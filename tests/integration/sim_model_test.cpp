@@ -263,7 +263,7 @@ TEST(SimModel, ShownAngleAppliesZeroOffsetAndMultiplier) {
 }
 
 class SimModelOutputs : public ::testing::Test {
-  protected:
+protected:
     void SetMode(int mode, int64_t at = 0) { Write(model, cmd::Mode, dev::BytePayload(mode), at); }
     void SetFloat(uint8_t code, float v, int64_t at = 0) {
         Write(model, code, dev::Float32Payload(v), at);

@@ -39,7 +39,7 @@ void SleepMs(int ms) {
 }
 
 class SimPty : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_FALSE(dir.path().empty());
         link = dir.File("COM1");

@@ -46,9 +46,7 @@ public:
         parameterLines.clear();
         ++clears;
     }
-    void AppendParameterLine(const std::string& line) override {
-        parameterLines.push_back(line);
-    }
+    void AppendParameterLine(const std::string& line) override { parameterLines.push_back(line); }
 };
 
 class FakeDialogs : public device::Dialogs {

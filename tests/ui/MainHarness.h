@@ -28,7 +28,7 @@ namespace kt::test {
 
 // What reached the simulated indicator, one hex line per request frame.
 class RequestLog {
-  public:
+public:
     void Add(const std::string& line) {
         if (line.rfind("<< ", 0) != 0) return;
         std::lock_guard lock(mutex_);
@@ -44,13 +44,13 @@ class RequestLog {
                 lines_.end()};
     }
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };
 
 class MainHarness {
-  public:
+public:
     static constexpr int kConnectTimeoutMs = 30000;
 
     explicit MainHarness(const sim::ModelConfig& model = {}, const sim::Faults& faults = {})
@@ -130,7 +130,7 @@ class MainHarness {
     FakeDialogs dialogs;
     RequestLog requests;
 
-  private:
+private:
     QTemporaryDir dir_;
     QString previousDir_;
     sim::PtyServer sim_;

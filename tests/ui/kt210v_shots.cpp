@@ -17,7 +17,7 @@
 namespace {
 
 class PrintedDialogs : public kt::device::Dialogs {
-  public:
+public:
     void ShowPlainMessage(const std::string& text) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
     }

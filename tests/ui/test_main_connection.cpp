@@ -64,7 +64,7 @@ std::vector<int> ExpectedProgress(int freeSteps) {
 class MainConnectionTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void connectsAutomaticallyAboutOneSecondAfterStart();
     void promptDeviceTakesFortyOneTicksAndThirtyEightOnReconnect();
     void missingPortLeavesOnlyAbortClickable();

@@ -13,7 +13,7 @@ using kt::ui::TForm1;
 class MainDeviceTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -23,7 +23,7 @@ class MainDeviceTest : public QObject {
     void beepBoxReachesTheDevice();
     void restoreDefaultsSendsExactlyOneFrame();
 
-  private:
+private:
     QLineEdit* Edit(const char* name) { return h_->Find<QLineEdit>(name); }
     static QColor Base(QWidget* w) { return w->palette().color(QPalette::Base); }
     void TypeAndEnter(QLineEdit* edit, const QString& text) {

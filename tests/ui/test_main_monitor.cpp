@@ -13,7 +13,7 @@ using kt::test::MainHarness;
 class MainMonitorTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void hiddenMonitorRecordsNothing();
     void shownMonitorLogsStatusReadsAndRefreshesDump();
 };

@@ -21,7 +21,7 @@ using kt::ui::TForm1;
 class MainPanelTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void init();
     void cleanup();
     void outlineOfWindowAndMenus();
@@ -34,7 +34,7 @@ class MainPanelTest : public QObject {
     void modePictureKeepsOldPictureWhenFileIsBad();
     void closingRunsFormCloseOnce();
 
-  private:
+private:
     QLineEdit* Edit(const char* name) { return h_->Find<QLineEdit>(name); }
     static QColor Base(QWidget* w) { return w->palette().color(QPalette::Base); }
     void Type(QLineEdit* edit, const QString& text) {

@@ -19,7 +19,7 @@ const std::string kNoneOpen = "Blad zamkniecia portu COM|Zaden port jeszcze nie 
 class MainPortsTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void init();
     void cleanup();
     void connectOpensWithoutWizardAndClearsGo();
@@ -28,7 +28,7 @@ class MainPortsTest : public QObject {
     void disconnectWhileClosedIsReported();
     void menuEntriesShowTheirWindows();
 
-  private:
+private:
     void Trigger(const char* action) { h_->Find<QAction>(action)->trigger(); }
     std::vector<std::string>& Messages() { return h_->dialogs.messages; }
 

@@ -77,7 +77,7 @@ QByteArray ReadBytes(const QString& path) {
 class MonitorWindowTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void hasFourReadOnlyBlueViews();
     void producersWriteOnlyWhileShown();
     void parameterDumpFollowsTheTickWhileShown();

@@ -80,7 +80,7 @@ struct Rig {
 class WizardWindowTest : public QObject {
     Q_OBJECT
 
-  private slots:
+private slots:
     void startsIdleWithEveryStepHidden();
     void stepLinesFollowTheirOrderAndIndentation();
     void paintsTheDisplayAndItsChanges();

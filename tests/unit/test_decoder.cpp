@@ -46,7 +46,8 @@ TEST_F(DecoderTest, MultiplierAnswerSetsStanTheFlagsAndBothTexts) {
     EXPECT_TRUE(state.refreshPending);
     EXPECT_EQ(view.text["Mnoznik.Edit6"], "1");
     EXPECT_EQ(view.text["Multiplier0"], "1");
-    EXPECT_EQ(log.frameLines, std::vector<std::string>{"   <<Received Data: 19: 0 0 128 63 ,CRC=210<->210"});
+    EXPECT_EQ(log.frameLines,
+              std::vector<std::string>{"   <<Received Data: 19: 0 0 128 63 ,CRC=210<->210"});
 }
 
 TEST_F(DecoderTest, BadChecksumChangesNothingButLogsAfterTheReceivedLine) {

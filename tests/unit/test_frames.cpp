@@ -10,7 +10,9 @@ using kt::test::ToHex;
 
 namespace {
 
-std::string Hex(const CommandFrame& f) { return ToHex(f.bytes.data(), kFrameSize); }
+std::string Hex(const CommandFrame& f) {
+    return ToHex(f.bytes.data(), kFrameSize);
+}
 
 TEST(CommandFrames, BuildTheDocumentedExamplesByteForByte) {
     EXPECT_EQ(Hex(BuildFrame(kHeaderWrite, cmd::LED, BytePayload(5))), "F2 F2 0C 05 00 00 00 11");

@@ -184,7 +184,8 @@ TEST_F(WizardTest, PortThatCannotBeOpenedLeavesOnlyTheAbortButton) {
     port.openResult = 8;
     view.portText = "COM99";
     wizard.Connect();
-    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"KT210V-PC|Nie znaleziono wybranego portu COM"});
+    EXPECT_EQ(dialogs.messages,
+              std::vector<std::string>{"KT210V-PC|Nie znaleziono wybranego portu COM"});
     const auto& d = shown();
     for (int line = 1; line <= 19; ++line) EXPECT_FALSE(d.icons[line].visible);
     for (bool v : d.labelVisible) EXPECT_FALSE(v);

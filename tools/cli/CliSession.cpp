@@ -27,14 +27,15 @@ void HeadlessWizardView::Pause(int milliseconds) {
 }
 
 CliSession::CliSession(const std::string& portName)
-    : decoder(state, view, dialogs, &log, device::NumberFormat{'.'}, "."),
-      wizardView(portName) {
+    : decoder(state, view, dialogs, &log, device::NumberFormat{'.'}, "."), wizardView(portName) {
     notifications.Attach(channel);
     wizard.SetView(&wizardView);
     state.suppressOpenMessage = true;
 }
 
-CliSession::~CliSession() { channel.ClosePort(); }
+CliSession::~CliSession() {
+    channel.ClosePort();
+}
 
 bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks) {
     const auto start = Clock::now();

@@ -16,18 +16,33 @@ constexpr int kConfirmTimeoutMs = 5000;
 
 const char* OpenFailureReason(int result) {
     switch (result) {
-        case device::OPEN_PORT_FAILED: return "the port could not be opened (missing or busy)";
-        case device::OPEN_LINE_SETTINGS_FAILED: return "the line settings were refused (not a serial line)";
-        case device::OPEN_NO_NAME: return "no port name was given";
-        case device::OPEN_NO_EVENTS: return "the channel's wake-up object is not available";
-        default: return "the port could not be set up";
+        case device::OPEN_PORT_FAILED:
+            return "the port could not be opened (missing or busy)";
+        case device::OPEN_LINE_SETTINGS_FAILED:
+            return "the line settings were refused (not a serial line)";
+        case device::OPEN_NO_NAME:
+            return "no port name was given";
+        case device::OPEN_NO_EVENTS:
+            return "the channel's wake-up object is not available";
+        default:
+            return "the port could not be set up";
     }
 }
 
 const char* StepName(int step) {
-    static const char* const kNames[] = {"", "", "device type", "hardware version",
-                                         "software version", "sensor presence", "ONTIME",
-                                         "MODE", "PK1", "PK2", "LED", "BEEP", "DECP"};
+    static const char* const kNames[] = {"",
+                                         "",
+                                         "device type",
+                                         "hardware version",
+                                         "software version",
+                                         "sensor presence",
+                                         "ONTIME",
+                                         "MODE",
+                                         "PK1",
+                                         "PK2",
+                                         "LED",
+                                         "BEEP",
+                                         "DECP"};
     return step <= 12 ? kNames[step] : "COEF, Offset, zero_pos";
 }
 
@@ -37,8 +52,8 @@ constexpr int kGraceTicks = 40;
 
 bool StepFailed(const device::ConnectionWizard& w) {
     const int step = w.wizardStep();
-    const int limit = step == 2 ? device::ConnectionWizard::kTypeStepLimit
-                                : device::ConnectionWizard::kStepLimit;
+    const int limit =
+        step == 2 ? device::ConnectionWizard::kTypeStepLimit : device::ConnectionWizard::kStepLimit;
     return step >= 2 && w.stepRetries() > limit + kGraceTicks;
 }
 
@@ -74,7 +89,9 @@ void PrintIdentity(const device::DeviceState& st) {
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
+void OnInterrupt(int) {
+    g_interrupted = 1;
+}
 
 }  // namespace
 

@@ -29,14 +29,11 @@ float ReadFloat(const ParameterKey& k, const DeviceParams& p) {
 
 const std::vector<ParameterKey>& ParameterKeys() {
     static const std::vector<ParameterKey> keys = [] {
-        std::vector<ParameterKey> v{Int("mode", &DeviceParams::mode),
-                                    Int("decp", &DeviceParams::decp),
-                                    Int("Beep", &DeviceParams::Beep),
-                                    Uint("OnTime", &DeviceParams::OnTime),
-                                    Float("PK1", &DeviceParams::PK1),
-                                    Float("PK2", &DeviceParams::PK2),
-                                    Int("LED", &DeviceParams::LED),
-                                    Uint("Q_NR", &DeviceParams::Q_NR)};
+        std::vector<ParameterKey> v{
+            Int("mode", &DeviceParams::mode), Int("decp", &DeviceParams::decp),
+            Int("Beep", &DeviceParams::Beep), Uint("OnTime", &DeviceParams::OnTime),
+            Float("PK1", &DeviceParams::PK1), Float("PK2", &DeviceParams::PK2),
+            Int("LED", &DeviceParams::LED),   Uint("Q_NR", &DeviceParams::Q_NR)};
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("UZP", &DeviceParams::UZP, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("Offset", &DeviceParams::Offset, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("COEF", &DeviceParams::COEF, i));

@@ -10,7 +10,7 @@ namespace {
 
 // Draws the list's items the same way as the closed box.
 class SensorItemDelegate : public QStyledItemDelegate {
-  public:
+public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -9,7 +9,7 @@
 class SensorComboBox : public QComboBox {
     Q_OBJECT
 
-  public:
+public:
     static constexpr int kSensors = 3;
 
     explicit SensorComboBox(QWidget* parent = nullptr);
@@ -20,6 +20,6 @@ class SensorComboBox : public QComboBox {
     // Draws item `sensor` into `rect` (ComboBox2DrawItem).
     static void DrawItem(QPainter& painter, const QRect& rect, int sensor, const QFont& base);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 };

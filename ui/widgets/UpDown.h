@@ -13,7 +13,7 @@ class UpDown : public QWidget {
     Q_PROPERTY(int maximum READ maximum WRITE setMaximum)
     Q_PROPERTY(int position READ position WRITE setPosition)
 
-  public:
+public:
     enum class Button { Up, Down };
     Q_ENUM(Button)
 
@@ -35,13 +35,13 @@ class UpDown : public QWidget {
     // What an arrow click does: step, show, then emit clicked().
     void click(Button button);
 
-  signals:
+signals:
     void clicked(UpDown::Button button);
 
-  protected:
+protected:
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+private:
     int Clamp(int value) const;
     void ShowPosition();
 
