@@ -6,44 +6,12 @@
 
 #include "Decoder.h"
 #include "Frames.h"
+#include "SilentViews.h"
 #include "SyncCycle.h"
 
 using namespace kt::device;
 
 namespace {
-
-class NullView : public DeviceView {
-public:
-    void SetModeSelection(int) override {}
-    void LoadModePicture(const std::string&) override {}
-    void SetModePictureVisible(bool) override {}
-    void SetSensorCaption(int, const std::string&) override {}
-    void SetSensorActive(int, bool) override {}
-    void SetSensorCountText(const std::string&) override {}
-    void SetZeroLabel(int, const std::string&) override {}
-    void SetOffsetLabel(int, const std::string&) override {}
-    void SetMultiplierLabel(int, const std::string&) override {}
-    std::string ValueDialogCaption() const override { return {}; }
-    void SetValueDialogText(const std::string&) override {}
-    void SetMultiplierDialogText(const std::string&) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetTypeText(const std::string&) override {}
-    void SetVersionText(const std::string&) override {}
-    void SetActiveSensorSelection(int) override {}
-    void SetOnTimeText(const std::string&) override {}
-    void SetPK1Text(const std::string&) override {}
-    void SetPK2Text(const std::string&) override {}
-    void SetLedText(const std::string&) override {}
-    void SetDecpText(const std::string&) override {}
-    void SetBeepChecked(bool) override {}
-    void PaintDevicePanelConfirmed() override {}
-};
-
-class NullDialogs : public Dialogs {
-public:
-    void ShowPlainMessage(const std::string&) override {}
-    void ShowInfoMessage(const std::string&, const std::string&) override {}
-};
 
 class NullSink : public FrameSink {
 public:
@@ -62,8 +30,8 @@ double NsPerCall(int iterations, const std::function<void()>& body) {
 
 int main() {
     DeviceState state;
-    NullView view;
-    NullDialogs dialogs;
+    SilentDeviceView view;
+    SilentDialogs dialogs;
     NullSink sink;
     Decoder decoder(state, view, dialogs, nullptr, NumberFormat{','}, "/x");
     FrameSender sender(sink, nullptr);

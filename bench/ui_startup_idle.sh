@@ -14,7 +14,7 @@ root=$(pwd)
 build="${KT_BUILD_DIR:-$root/build-bench}"
 runs="${KT_STARTUP_RUNS:-5}"
 idle_seconds="${KT_IDLE_SECONDS:-30}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKT_WERROR=OFF > /dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKT_WERROR=ON > /dev/null
 cmake --build "$build" --target kt210v-pc kt210v-sim -j "$(nproc)" > /dev/null
 
 run=$(mktemp -d /tmp/kt210v-bench.XXXXXX)

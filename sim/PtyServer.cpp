@@ -178,6 +178,10 @@ bool PtyServer::Start(const std::string& linkPath) {
         std::lock_guard lock(mutex_);
         linkPath_ = linkPath;
     }
+    return OpenAndServe();
+}
+
+bool PtyServer::OpenAndServe() {
     if (!OpenPty()) return false;
     if (!LinkToSlave()) {
         CloseFd(masterFd_);
@@ -225,14 +229,7 @@ void PtyServer::Unplug() {
 bool PtyServer::Replug() {
     if (plugged_.load()) return true;
     JoinThread();
-    if (!OpenPty()) return false;
-    if (!LinkToSlave()) {
-        CloseFd(masterFd_);
-        CloseFd(slaveFd_);
-        return false;
-    }
-    StartThread();
-    return true;
+    return OpenAndServe();
 }
 
 void PtyServer::UnplugAfter(int64_t ms) {

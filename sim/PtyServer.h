@@ -64,6 +64,8 @@ public:
 
 private:
     bool OpenPty();
+    // Opens a pty pair, links it and starts the serving thread.
+    bool OpenAndServe();
     bool LinkToSlave();
     void StartThread();
     void JoinThread();

@@ -9,36 +9,17 @@
 #include "Decoder.h"
 #include "Fakes.h"
 #include "Frames.h"
+#include "SilentViews.h"
 
 using namespace kt::device;
 
 namespace {
 
-class NullView : public DeviceView {
+// Silent controls, except that the value dialog edits a zero position, so that path of
+// the decoder runs as well.
+class NullView : public SilentDeviceView {
 public:
-    void SetModeSelection(int) override {}
-    void LoadModePicture(const std::string&) override {}
-    void SetModePictureVisible(bool) override {}
-    void SetSensorCaption(int, const std::string&) override {}
-    void SetSensorActive(int, bool) override {}
-    void SetSensorCountText(const std::string&) override {}
-    void SetZeroLabel(int, const std::string&) override {}
-    void SetOffsetLabel(int, const std::string&) override {}
-    void SetMultiplierLabel(int, const std::string&) override {}
     std::string ValueDialogCaption() const override { return "Poz. zero ="; }
-    void SetValueDialogText(const std::string&) override {}
-    void SetMultiplierDialogText(const std::string&) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetTypeText(const std::string&) override {}
-    void SetVersionText(const std::string&) override {}
-    void SetActiveSensorSelection(int) override {}
-    void SetOnTimeText(const std::string&) override {}
-    void SetPK1Text(const std::string&) override {}
-    void SetPK2Text(const std::string&) override {}
-    void SetLedText(const std::string&) override {}
-    void SetDecpText(const std::string&) override {}
-    void SetBeepChecked(bool) override {}
-    void PaintDevicePanelConfirmed() override {}
 };
 
 bool IsGoodAnswer(const uint8_t* b, int n) {

@@ -11,6 +11,7 @@
 #include "Decoder.h"
 #include "DeviceState.h"
 #include "Frames.h"
+#include "SilentViews.h"
 #include "SyncCycle.h"
 #include "Tserial_event.h"
 #include "UiQueue.h"
@@ -32,34 +33,6 @@ class ConsoleDialogs : public device::Dialogs {
 public:
     void ShowPlainMessage(const std::string& text) override;
     void ShowInfoMessage(const std::string& caption, const std::string& text) override;
-};
-
-// Controls nobody sees: the values live in DeviceState already.
-class SilentView : public device::DeviceView {
-public:
-    void SetModeSelection(int) override {}
-    void LoadModePicture(const std::string&) override {}
-    void SetModePictureVisible(bool) override {}
-    void SetSensorCaption(int, const std::string&) override {}
-    void SetSensorActive(int, bool) override {}
-    void SetSensorCountText(const std::string&) override {}
-    void SetZeroLabel(int, const std::string&) override {}
-    void SetOffsetLabel(int, const std::string&) override {}
-    void SetMultiplierLabel(int, const std::string&) override {}
-    std::string ValueDialogCaption() const override { return {}; }
-    void SetValueDialogText(const std::string&) override {}
-    void SetMultiplierDialogText(const std::string&) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetTypeText(const std::string&) override {}
-    void SetVersionText(const std::string&) override {}
-    void SetActiveSensorSelection(int) override {}
-    void SetOnTimeText(const std::string&) override {}
-    void SetPK1Text(const std::string&) override {}
-    void SetPK2Text(const std::string&) override {}
-    void SetLedText(const std::string&) override {}
-    void SetDecpText(const std::string&) override {}
-    void SetBeepChecked(bool) override {}
-    void PaintDevicePanelConfirmed() override {}
 };
 
 // The wizard's window stand-in: the port text is the --port name; the pause sleeps.
@@ -106,7 +79,7 @@ public:
     device::DeviceState state;
     ConsoleLog log;
     ConsoleDialogs dialogs;
-    SilentView view;
+    device::SilentDeviceView view;  // the values live in DeviceState already
     device::Tserial_event channel;
     RecordingPort port{channel};
     device::BlockingUiQueue queue;
