@@ -67,6 +67,8 @@ TEST_F(NotificationsTest, UnpluggedLineHandsOverClosed) {
     Next();
     pty.CloseMaster();
     EXPECT_EQ(Next().kind, ChannelEvent::Kind::Closed);
+    // The flag is cleared on the worker right after the hand-over: wait for it.
+    for (int i = 0; i < 300 && state.portOpen; ++i) usleep(10000);
     EXPECT_FALSE(state.portOpen);
 }
 
