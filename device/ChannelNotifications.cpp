@@ -1,8 +1,5 @@
 #include "ChannelNotifications.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace kt::device {
 
 void ChannelNotifications::Attach(Tserial_event& channel) {
@@ -18,23 +15,18 @@ void ChannelNotifications::OnChannelNotification(Tserial_event* channel, int cod
     switch (code) {
         case SERIAL_CONNECTED:
             state_.portOpen = true;
-            scratch_.kind = ChannelEvent::Kind::Opened;
-            scratch_.count = 0;
-            queue_.Post(scratch_);
+            queue_.Post({ChannelEvent::Kind::Opened, {}});
             break;
         case SERIAL_DISCONNECTED:
-            scratch_.kind = ChannelEvent::Kind::Closed;
-            scratch_.count = 0;
-            queue_.Post(scratch_);
+            queue_.Post({ChannelEvent::Kind::Closed, {}});
             state_.portOpen = false;
             break;
         case SERIAL_DATA_ARRIVAL:
             if (state_.portOpen) {
-                const int count = std::clamp(channel->ReceivedCount(), 0, ChannelEvent::kMaxBytes);
-                scratch_.kind = ChannelEvent::Kind::Data;
-                scratch_.count = count;
-                std::memcpy(scratch_.bytes, channel->ReceivedBytes(), static_cast<size_t>(count));
-                queue_.Post(scratch_);
+                // Only the bytes received cross over, not the whole receive buffer.
+                const uint8_t* bytes = channel->ReceivedBytes();
+                const int count = channel->ReceivedCount();
+                if (count > 0) queue_.Post({ChannelEvent::Kind::Data, {bytes, bytes + count}});
             }
             channel->ReleaseReceiveBuffer();
             break;

@@ -23,7 +23,6 @@ private:
 
     DeviceState& state_;
     UiQueue& queue_;
-    ChannelEvent scratch_;  // worker-thread only: the copy handed over
 };
 
 }  // namespace kt::device

@@ -1,5 +1,7 @@
 #include "ConnectionWizard.h"
 
+#include "PortErrors.h"
+
 namespace kt::device {
 
 namespace {
@@ -100,7 +102,10 @@ void ConnectionWizard::Connect() {
         ResetStepDisplay();
         state_.suppressOpenMessage = false;
         Render();
-        dialogs_.ShowPlainMessage("Nie znaleziono wybranego portu COM");
+        dialogs_.ShowPlainMessageWithDetails(
+            "Nie znaleziono wybranego portu COM",
+            OpenFailureDetails(state_.portName, port_.ResolvedPath(), result,
+                               port_.LastOpenError()));
         return;
     }
     SetIcon(1, StepPicture::Tick);
@@ -108,7 +113,8 @@ void ConnectionWizard::Connect() {
     SetIcon(2, StepPicture::Tick);
     SetIcon(4, StepPicture::Question);
     SetIcon(5, StepPicture::Question);
-    state_.portOpen = true;
+    // `portOpen` is the channel's to set: its worker announced itself before OpenPort
+    // returned, and clears the flag itself if the line hangs up at any later moment.
     display_.connectEnabled = false;
     display_.disconnectEnabled = true;
     wizardStep_ = 1;
@@ -228,7 +234,6 @@ void ConnectionWizard::Finish() {
     state_.deviceReady = true;
     display_.timerEnabled = false;
     display_.abortVisible = false;
-    state_.portOpen = true;
     display_.connectEnabled = false;
     display_.disconnectEnabled = true;
     Render();

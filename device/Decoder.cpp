@@ -1,9 +1,11 @@
 #include "Decoder.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "Frames.h"
+#include "Log.h"
 
 namespace kt::device {
 
@@ -19,6 +21,12 @@ float ReadFloatLE(const uint8_t* p) {
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
+}
+
+// Answers whose payload is a float parameter: thresholds, zero positions, offsets,
+// multipliers and the zero-taking commands.
+bool CarriesFloat(uint8_t code) {
+    return code == cmd::PK1 || code == cmd::PK2 || (code >= cmd::UZP0 && code <= 24);
 }
 
 }  // namespace
@@ -46,7 +54,7 @@ void Decoder::Process(const ChannelEvent& event) {
             dialogs_.ShowInfoMessage("OK", "Zamknieto port " + state_.portName);
             break;
         case ChannelEvent::Kind::Data:
-            ProcessBlock(event.bytes, event.count);
+            ProcessBlock(event.bytes.data(), static_cast<int>(event.bytes.size()));
             break;
     }
 }
@@ -67,6 +75,16 @@ void Decoder::DecodeAnswer(const uint8_t* frame) {
     if (LogVisible()) log_->AppendFrameLine(ReceivedFrameLine(frame));
     if (computed != frame[7]) {
         Log("  <<BAD CRC :(");
+        return;
+    }
+    // A value that is not a number would never compare equal to the request, so the
+    // synchronisation would rewrite it forever: such an answer changes nothing.
+    if (CarriesFloat(frame[2]) && !std::isfinite(PayloadFloat32(frame))) {
+        Log("  <<NOT A NUMBER :(");
+        if (warnings_ != nullptr) {
+            warnings_->Warning("answer to command " + std::to_string(frame[2]) +
+                               " refused: its value is not a finite number");
+        }
         return;
     }
     state_.refreshPending = true;

@@ -14,6 +14,8 @@
 
 namespace kt::device {
 
+class Log;
+
 class Decoder {
 public:
     Decoder(DeviceState& state, DeviceView& view, Dialogs& dialogs, FrameLog* log,
@@ -27,6 +29,7 @@ public:
 
     void SetMeasurementListener(MeasurementListener* listener) { listener_ = listener; }
     void SetFrameLog(FrameLog* log) { log_ = log; }
+    void SetLog(::kt::device::Log* warnings) { warnings_ = warnings; }
 
     void Process(const ChannelEvent& event);
     // One received block: a measurement frame, exactly one answer frame, or ignored.
@@ -54,6 +57,7 @@ private:
     Dialogs& dialogs_;
     FrameLog* log_;
     MeasurementListener* listener_ = nullptr;
+    ::kt::device::Log* warnings_ = nullptr;
     NumberFormat format_;
     std::string startupDirectory_;
 };

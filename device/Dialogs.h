@@ -12,6 +12,17 @@ public:
     virtual void ShowPlainMessage(const std::string& text) = 0;
     // Box with its own caption, an information icon and an OK button.
     virtual void ShowInfoMessage(const std::string& caption, const std::string& text) = 0;
+    // The same boxes with a details text the operator can unfold (the system's reason
+    // behind a short message). Where a box has no room for details, only the message.
+    virtual void ShowPlainMessageWithDetails(const std::string& text, const std::string& details) {
+        (void)details;
+        ShowPlainMessage(text);
+    }
+    virtual void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
+                                            const std::string& details) {
+        (void)details;
+        ShowInfoMessage(caption, text);
+    }
 };
 
 }  // namespace kt::device

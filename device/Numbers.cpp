@@ -117,4 +117,10 @@ std::optional<double> ParseDecimal(const std::string& text, char decimalSeparato
     return v;
 }
 
+std::optional<double> ParseFloat32(const std::string& text, char decimalSeparator) {
+    const std::optional<double> v = ParseDecimal(text, decimalSeparator);
+    if (!v || !std::isfinite(static_cast<float>(*v))) return std::nullopt;
+    return v;
+}
+
 }  // namespace kt::device

@@ -35,5 +35,7 @@ std::string VersionText(uint32_t version);
 std::optional<int64_t> ParseInteger(const std::string& text);
 // Decimal number written with the given separator (optional exponent); nothing else.
 std::optional<double> ParseDecimal(const std::string& text, char decimalSeparator);
+// As ParseDecimal, for a value stored as a 32-bit float: refused when it does not fit.
+std::optional<double> ParseFloat32(const std::string& text, char decimalSeparator);
 
 }  // namespace kt::device

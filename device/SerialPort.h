@@ -2,6 +2,8 @@
 // it and tests fake it.
 #pragma once
 
+#include <string>
+
 #include "FrameSink.h"
 
 namespace kt::device {
@@ -12,6 +14,10 @@ public:
     virtual int OpenPort(const char* name, int baudRate, int parity, int dataBits,
                          bool watchModemLines) = 0;
     virtual void ClosePort() = 0;
+    // The system's error (errno) behind the last failed OpenPort, 0 if none is known.
+    virtual int LastOpenError() const { return 0; }
+    // The path the last OpenPort resolved its name to, empty if unknown.
+    virtual std::string ResolvedPath() const { return {}; }
 };
 
 }  // namespace kt::device

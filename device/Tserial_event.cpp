@@ -17,6 +17,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "Log.h"
 #include "PortNames.h"
 
 namespace kt::device {
@@ -87,25 +88,32 @@ bool IgnorableIoctlError(int err) {
     return err == ENOTTY || err == EINVAL;
 }
 
+// Closes fd after a failed step and returns -1 with that step's errno in *err.
+int FailOpen(int fd, int* err) {
+    *err = errno;
+    close(fd);
+    return -1;
+}
+
 // Opens the device and claims it: an advisory lock that also holds against root, plus
-// the tty's exclusive mode where the device has one. Returns -1 when either fails.
-int OpenAndClaim(const std::string& path, bool* exclusive) {
+// the tty's exclusive mode where the device has one. Returns -1 with the system's error
+// in *err when either fails.
+int OpenAndClaim(const std::string& path, bool* exclusive, int* err) {
     *exclusive = false;
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        *err = errno;
+        return -1;
+    }
     int rc;
     do {
         rc = flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        close(fd);
-        return -1;
-    }
+    if (rc != 0) return FailOpen(fd, err);
     if (ioctl(fd, TIOCEXCL) == 0) {
         *exclusive = true;
     } else if (!IgnorableIoctlError(errno)) {
-        close(fd);
-        return -1;
+        return FailOpen(fd, err);
     }
     return fd;
 }
@@ -115,15 +123,22 @@ void ReleaseAndClose(int fd, bool exclusive) {
     close(fd);
 }
 
-int ConfigureLine(int fd, int baudRate, int parity, int dataBits) {
+// The raw line of MakeLineSettings, DTR and RTS raised, input flushed. On failure the
+// system's error is in *err (EINVAL where the rate or data bits are not supported).
+int ConfigureLine(int fd, int baudRate, int parity, int dataBits, int* err) {
     termios tio;
-    if (tcgetattr(fd, &tio) != 0) return OPEN_LINE_SETTINGS_FAILED;
-    if (!Tserial_event::MakeLineSettings(tio, baudRate, parity, dataBits)) {
+    if (tcgetattr(fd, &tio) != 0) {
+        *err = errno;
         return OPEN_LINE_SETTINGS_FAILED;
     }
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) return OPEN_LINE_SETTINGS_FAILED;
+    if (!Tserial_event::MakeLineSettings(tio, baudRate, parity, dataBits)) {
+        *err = EINVAL;
+        return OPEN_LINE_SETTINGS_FAILED;
+    }
     int lines = TIOCM_DTR | TIOCM_RTS;
-    if (ioctl(fd, TIOCMBIS, &lines) != 0 && !IgnorableIoctlError(errno)) {
+    if (tcsetattr(fd, TCSANOW, &tio) != 0 ||
+        (ioctl(fd, TIOCMBIS, &lines) != 0 && !IgnorableIoctlError(errno))) {
+        *err = errno;
         return OPEN_LINE_SETTINGS_FAILED;
     }
     tcflush(fd, TCIFLUSH);
@@ -145,6 +160,15 @@ struct Tserial_event::WorkerState {
     serial_icounter_struct icount = {};
     int modemStatus = 0;
     int64_t nextModemSampleNs = 0;
+    // Why the worker ends: a stop request, or a failure of the line with its errno.
+    bool stopRequested = false;
+    const char* endReason = nullptr;
+    int endError = 0;
+    bool Fail(const char* reason, int err) {
+        endReason = reason;
+        endError = err;
+        return false;
+    }
 };
 
 // cfmakeraw alone is not enough for a device link: it leaves software and hardware flow
@@ -175,6 +199,9 @@ Tserial_event::Tserial_event() {
 
 Tserial_event::~Tserial_event() {
     ClosePort();
+    // The worker never sleeps where a stop request cannot reach it (one poll on the port
+    // and the request eventfd, non-blocking reads and writes, output flushed before the
+    // close), so this join ends promptly even when the 2 s wait above ran out.
     if (worker_.joinable()) worker_.join();
     int fd = fd_.exchange(-1);
     if (fd >= 0) ReleaseAndClose(fd, exclusive_);
@@ -184,6 +211,10 @@ Tserial_event::~Tserial_event() {
 void Tserial_event::SetNotificationHandler(SerialNotificationHandler handler, void* context) {
     handler_ = handler;
     handlerContext_ = context;
+}
+
+void Tserial_event::SetLog(Log* log) {
+    log_ = log;
 }
 
 void Tserial_event::SetBaseDirectory(const std::string& dir) {
@@ -197,7 +228,7 @@ void Tserial_event::SetReadSize(int size) {
 int Tserial_event::OpenPort(const char* name, int baudRate, int parity, int dataBits,
                             bool watchModemLines) {
     // A worker that ended on its own (or is still ending) is cleared away first: the
-    // channel serves one worker at a time.
+    // channel serves one worker at a time, and a worker never blocks past a stop request.
     if (worker_.joinable()) {
         Signal(kStopRequest);
         worker_.join();
@@ -205,32 +236,45 @@ int Tserial_event::OpenPort(const char* name, int baudRate, int parity, int data
     int result = OPEN_OK;
     int fd = -1;
     bool exclusive = false;
+    openError_ = 0;
+    resolvedPath_.clear();
     if (name == nullptr || name[0] == '\0') {
         result = OPEN_NO_NAME;
     } else {
+        // The whole name is resolved and opened; only the stored name is cut.
         std::strncpy(portName_, name, kMaxNameLength);
         portName_[kMaxNameLength] = '\0';
         baudRate_ = baudRate;
         parity_ = parity;
         watchModemLines_ = watchModemLines;
-        fd = OpenAndClaim(ResolvePortPath(portName_, baseDirectory_), &exclusive);
+        resolvedPath_ = ResolvePortPath(name, baseDirectory_);
+        fd = OpenAndClaim(resolvedPath_, &exclusive, &openError_);
         if (fd < 0) {
             result = OPEN_PORT_FAILED;
         } else {
             int status;
             if (watchModemLines && ioctl(fd, TIOCMGET, &status) != 0) {
+                openError_ = errno;
                 result = OPEN_LINE_EVENTS_FAILED;
             }
-            int lineResult = ConfigureLine(fd, baudRate, parity, dataBits);
+            int lineResult = ConfigureLine(fd, baudRate, parity, dataBits, &openError_);
             if (lineResult != OPEN_OK) result = lineResult;
         }
     }
     if (eventFd_ < 0) result = OPEN_NO_EVENTS;
     if (result != OPEN_OK) {
         if (fd >= 0) ReleaseAndClose(fd, exclusive);
-        return result;
+        LogOpenFailure(name, result);
+    } else {
+        result = StartWorker(fd, exclusive);
     }
+    openResult_ = result;
+    return result;
+}
 
+// Starts the worker on an opened port and returns once it has announced itself
+// (notification 0), so whoever reads `portOpen` after a successful open sees it set.
+int Tserial_event::StartWorker(int fd, bool exclusive) {
     // Leftover stop and read requests belong to no worker; a pending write is kept.
     requests_.fetch_and(~(kStopRequest | kReadRequest));
     readBusy_.store(false);
@@ -239,18 +283,34 @@ int Tserial_event::OpenPort(const char* name, int baudRate, int parity, int data
     {
         std::lock_guard<std::mutex> lock(finishMutex_);
         workerFinished_ = false;
+        workerStarted_ = false;
     }
     workerRunning_.store(true);
     try {
         worker_ = std::thread(&Tserial_event::WorkerMain, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         workerRunning_.store(false);
         workerFinished_ = true;
         fd_.store(-1);
         ReleaseAndClose(fd, exclusive);
+        openError_ = e.code().value();
+        LogOpenFailure(portName_, OPEN_NO_EVENTS);
         return OPEN_NO_EVENTS;
     }
+    std::unique_lock<std::mutex> lock(finishMutex_);
+    finishCv_.wait(lock, [this] { return workerStarted_ || workerFinished_; });
     return OPEN_OK;
+}
+
+void Tserial_event::LogOpenFailure(const char* name, int result) const {
+    if (log_ == nullptr) return;
+    std::string text = "cannot open port ";
+    text += name != nullptr && name[0] != '\0' ? name : "(no name)";
+    if (!resolvedPath_.empty() && resolvedPath_ != name) text += " (" + resolvedPath_ + ")";
+    text += ": ";
+    text += openError_ != 0 ? SystemReason(openError_) : "no port name or no wake-up object";
+    text += " [result " + std::to_string(result) + "]";
+    log_->Error(text);
 }
 
 void Tserial_event::ClosePort() {
@@ -306,6 +366,11 @@ void Tserial_event::WorkerMain() {
         w.nextModemSampleNs = NowNs() + kModemSampleMs * kNsPerMs;
     }
     Notify(SERIAL_CONNECTED);
+    {
+        std::lock_guard<std::mutex> lock(finishMutex_);
+        workerStarted_ = true;
+    }
+    finishCv_.notify_all();
     Signal(kReadRequest);
 
     for (;;) {
@@ -328,6 +393,7 @@ void Tserial_event::WorkerMain() {
         int ready = ppoll(fds, 2, timeoutPtr, nullptr);
         if (ready < 0) {
             if (errno == EINTR) continue;
+            w.Fail("waiting for the port failed", errno);
             break;
         }
         if (fds[0].revents & POLLIN) {
@@ -348,6 +414,7 @@ bool Tserial_event::ServeRequests(WorkerState& w) {
     uint64_t bits = requests_.load();
     if (bits & kStopRequest) {
         requests_.fetch_and(~kStopRequest);
+        w.stopRequested = true;
         return false;
     }
     if (bits & kReadRequest) {
@@ -372,7 +439,9 @@ bool Tserial_event::ServeRequests(WorkerState& w) {
 
 // Handles what poll reported for the port. False when the line is gone.
 bool Tserial_event::ServePort(WorkerState& w, short revents) {
-    if (revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+    if (revents & POLLHUP) return w.Fail("the line hung up", 0);
+    if (revents & POLLERR) return w.Fail("the port reported an error", 0);
+    if (revents & POLLNVAL) return w.Fail("the port was closed under the channel", 0);
     if ((revents & POLLIN) && w.reading && !ReadAvailable(w)) return false;
     if ((revents & POLLOUT) && w.writing && !ContinueWrite(w)) return false;
     return true;
@@ -384,8 +453,8 @@ bool Tserial_event::ReadAvailable(WorkerState& w) {
         n = read(w.fd, receiveBuffer_ + w.readCount,
                  static_cast<size_t>(w.readTarget - w.readCount));
     } while (n < 0 && errno == EINTR);
-    if (n == 0) return false;  // hung up
-    if (n < 0) return errno == EAGAIN;
+    if (n == 0) return w.Fail("the line hung up", 0);
+    if (n < 0) return errno == EAGAIN || w.Fail("reading failed", errno);
     w.readCount += static_cast<int>(n);
     if (w.readCount >= w.readTarget) {
         CompleteRead(w);
@@ -412,7 +481,7 @@ bool Tserial_event::ContinueWrite(WorkerState& w) {
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && errno != EAGAIN) {
-            return false;
+            return w.Fail("writing failed", errno);
         } else {
             return true;  // the rest goes when poll reports the port writable
         }
@@ -427,7 +496,7 @@ bool Tserial_event::ContinueWrite(WorkerState& w) {
 bool Tserial_event::SampleModemLines(WorkerState& w) {
     w.nextModemSampleNs = NowNs() + kModemSampleMs * kNsPerMs;
     int status;
-    if (ioctl(w.fd, TIOCMGET, &status) != 0) return false;
+    if (ioctl(w.fd, TIOCMGET, &status) != 0) return w.Fail("reading the modem lines failed", errno);
     bool ring;
     bool carrierChanged;
     serial_icounter_struct icount = {};
@@ -446,6 +515,12 @@ bool Tserial_event::SampleModemLines(WorkerState& w) {
 }
 
 void Tserial_event::EndWorker(WorkerState& w) {
+    if (!w.stopRequested && log_ != nullptr) {
+        std::string text = std::string("port ") + portName_ + " closed: " +
+                           (w.endReason != nullptr ? w.endReason : "the worker ended");
+        if (w.endError != 0) text += ": " + SystemReason(w.endError);
+        log_->Warning(text);
+    }
     // Discard unsent output first so a stuck line cannot hold the close.
     tcflush(w.fd, TCOFLUSH);
     ReleaseAndClose(w.fd, exclusive_);

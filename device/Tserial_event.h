@@ -3,7 +3,7 @@
 //
 // The worker sleeps in one ppoll() on the port and an eventfd that carries the client's
 // requests (stop, read, write) as bits of an atomic word; a stop request is served
-// before anything else. A read completes when the read size is reached or 50 ms pass
+// before anything else. A read completes when the read size is reached or 40 ms pass
 // without a further byte after the first one (a poll deadline restarted after every
 // chunk; the first byte is awaited without time-out); it never completes empty. After
 // notification 3 no read is outstanding until the client calls ReleaseReceiveBuffer,
@@ -44,6 +44,7 @@ struct termios;
 
 namespace kt::device {
 
+class Log;
 class Tserial_event;
 
 // Notification codes passed to the handler.
@@ -93,6 +94,9 @@ public:
 
     // Set while no worker runs (before the first OpenPort).
     void SetNotificationHandler(SerialNotificationHandler handler, void* context);
+    // Where failures are explained (an open that failed, a worker that ended on a line
+    // failure); may be null. Set while no worker runs.
+    void SetLog(Log* log);
     // Directory in which a bare port name such as "COM1" is first looked up; the
     // current directory at construction unless set.
     void SetBaseDirectory(const std::string& dir);
@@ -100,8 +104,16 @@ public:
     void SetReadSize(int size) override;
     int ReadSize() const { return readSize_.load(); }
 
+    // Returns once the worker has sent notification 0 (or already ended). The whole name
+    // is resolved and opened; only the stored name is cut to 9 characters.
     int OpenPort(const char* name, int baudRate, int parity, int dataBits,
                  bool watchModemLines) override;
+    // The system's error (errno) behind the last failed OpenPort; 0 when it succeeded or
+    // failed for want of a name.
+    int LastOpenError() const override { return openError_; }
+    int LastOpenResult() const { return openResult_; }
+    // The path the last OpenPort resolved its name to.
+    std::string ResolvedPath() const override { return resolvedPath_; }
     // Stops the worker and waits for it at most kCloseWaitMs. Must not be called from
     // the notification handler.
     void ClosePort() override;
@@ -124,6 +136,8 @@ public:
 private:
     struct WorkerState;
 
+    int StartWorker(int fd, bool exclusive);
+    void LogOpenFailure(const char* name, int result) const;
     void WorkerMain();
     bool ServeRequests(WorkerState& w);
     bool ServePort(WorkerState& w, short revents);
@@ -141,6 +155,10 @@ private:
     int baudRate_ = 0;
     int parity_ = 0;
     bool watchModemLines_ = false;
+    int openError_ = 0;
+    int openResult_ = OPEN_OK;
+    std::string resolvedPath_;
+    Log* log_ = nullptr;
 
     std::atomic<int> fd_{-1};
     bool exclusive_ = false;  // TIOCEXCL was set by this channel on fd_
@@ -150,6 +168,7 @@ private:
     std::mutex finishMutex_;
     std::condition_variable finishCv_;
     bool workerFinished_ = true;  // guarded by finishMutex_
+    bool workerStarted_ = false;  // guarded by finishMutex_: notification 0 has been sent
     std::atomic<uint64_t> requests_{0};
 
     std::atomic<bool> writeBusy_{false};

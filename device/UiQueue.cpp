@@ -4,10 +4,10 @@
 
 namespace kt::device {
 
-void BlockingUiQueue::Post(const ChannelEvent& event) {
+void BlockingUiQueue::Post(ChannelEvent event) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back(event);
+        events_.push_back(std::move(event));
     }
     ready_.notify_one();
 }
@@ -18,7 +18,7 @@ bool BlockingUiQueue::Pop(ChannelEvent& event, int timeoutMs) {
                          [this] { return !events_.empty(); })) {
         return false;
     }
-    event = events_.front();
+    event = std::move(events_.front());
     events_.pop_front();
     return true;
 }

@@ -6,29 +6,28 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 namespace kt::device {
 
 struct ChannelEvent {
     enum class Kind { Opened, Closed, Data };
-    static constexpr int kMaxBytes = 1024;
 
     Kind kind = Kind::Data;
-    int count = 0;
-    uint8_t bytes[kMaxBytes] = {};
+    std::vector<uint8_t> bytes;  // a data event's block, exactly the bytes received
 };
 
 class UiQueue {
 public:
     virtual ~UiQueue() = default;
     // Called on the worker thread; must not block on the user-interface thread.
-    virtual void Post(const ChannelEvent& event) = 0;
+    virtual void Post(ChannelEvent event) = 0;
 };
 
 // A plain queue drained by its owner (tests and the command-line tool).
 class BlockingUiQueue : public UiQueue {
 public:
-    void Post(const ChannelEvent& event) override;
+    void Post(ChannelEvent event) override;
     // Takes the oldest event, waiting up to timeoutMs (0: no wait). False when none came.
     bool Pop(ChannelEvent& event, int timeoutMs);
 

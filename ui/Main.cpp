@@ -9,6 +9,7 @@
 
 #include "Asystenlaczenia.h"
 #include "Com_debugger.h"
+#include "DeviceTab.h"
 #include "Konfigliniform.h"
 #include "Mnoznikunit.h"
 #include "O_programie_unit.h"
@@ -58,11 +59,6 @@ QIcon ConnectIcon() {
 
 }  // namespace
 
-void ChannelPort::Send(const uint8_t* data, int length) {
-    if (observer_) observer_(data, length);
-    channel_.Send(data, length);
-}
-
 TForm1::TForm1(const Options& options, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
@@ -75,10 +71,6 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     // The window and its components.
     BuildWindow();
 
-    // The serial channel, closed.
-    channel_ = std::make_unique<device::Tserial_event>();
-    port_ = std::make_unique<ChannelPort>(*channel_);
-
     // The idle hook: one pass each time the event loop has handled a batch of events and
     // is about to wait for more.
     connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock,
@@ -87,36 +79,32 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     // Everything the program finds by itself lies under the directory current now; port
     // names such as "COM1" are looked up there first.
     startupDirectory_ = QDir::currentPath().toStdString();
-    channel_->SetBaseDirectory(startupDirectory_);
 
-    state_.baudRate = device::kDefaultBaudRate;
+    // The device core: its channel's events are handed over to this window's thread and
+    // handled there in order; the device tab shows what it decodes.
+    queue_ = std::make_unique<QtUiQueue>(
+        this, [this](const device::ChannelEvent& event) { core_->HandleEvent(event); });
+    device::Log& log = options.log != nullptr ? *options.log : stderrLog_;
+    core_ = std::make_unique<device::DeviceCore>(
+        device::DeviceCoreSetup{*queue_, DevicePage(), *dialogs_, log, format_, startupDirectory_});
+    DevicePage().Attach(core_->State(), core_->Sender(), format_);
+    connect(&DevicePage(), &DeviceTab::wizardRequested, this, &TForm1::BitBtn13Click);
 
-    // The device core on the user-interface thread.
-    sender_ = std::make_unique<device::FrameSender>(*port_, nullptr);
-    sync_ = std::make_unique<device::SyncCycle>(state_, *sender_, *this, nullptr, format_);
-    wizard_ =
-        std::make_unique<device::ConnectionWizard>(state_, *port_, *sender_, *sync_, *dialogs_);
-    decoder_ = std::make_unique<device::Decoder>(state_, *this, *dialogs_, nullptr, format_,
-                                                 startupDirectory_);
-
-    // Channel events: the worker hands them over, this window's thread decodes them.
-    queue_ = std::make_unique<QtUiQueue>(this, [this](const device::ChannelEvent& event) {
-        ++eventsProcessed_;
-        decoder_->Process(event);
-    });
-    notifications_ = std::make_unique<device::ChannelNotifications>(state_, *queue_);
-    notifications_->Attach(*channel_);
-
-    state_.typeName = device::kUnrecognisedTypeName;
-    state_.suppressOpenMessage = false;
+    State().baudRate = device::kDefaultBaudRate;
+    State().typeName = device::kUnrecognisedTypeName;
+    State().suppressOpenMessage = false;
 
     BuildTimers();
 }
 
 TForm1::~TForm1() {
-    // The channel goes first: its destructor stops the worker (waiting at most 2 s), so no
-    // event can be handed over while the rest of the window is torn down.
-    channel_.reset();
+    // The core goes first: it stops the channel's worker, so no event can be handed over
+    // while the rest of the window is torn down.
+    core_.reset();
+}
+
+DeviceTab& TForm1::DevicePage() {
+    return *ui_->TabSheet2;
 }
 
 void TForm1::BuildWindow() {
@@ -134,7 +122,6 @@ void TForm1::BuildWindow() {
     CentreOnScreen(this);
 
     BuildMenu();
-    BuildDevicePanel();
 }
 
 void TForm1::BuildMenu() {
@@ -184,18 +171,15 @@ void TForm1::BuildTimers() {
 
 void TForm1::AttachForms(const SecondaryForms& forms) {
     forms_ = forms;
-    device::FrameLog* log = forms_.comDbg;
-    sender_->SetFrameLog(log);
-    sync_->SetFrameLog(log);
-    decoder_->SetFrameLog(log);
-    if (forms_.asystent) forms_.asystent->AttachWizard(wizard_.get());
+    core_->SetFrameLog(forms_.comDbg);
+    DevicePage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
+    if (forms_.asystent) forms_.asystent->AttachWizard(&core_->Wizard());
 }
 
 void TForm1::DetachForms() {
     if (forms_.asystent) forms_.asystent->AttachWizard(nullptr);
-    sender_->SetFrameLog(nullptr);
-    sync_->SetFrameLog(nullptr);
-    decoder_->SetFrameLog(nullptr);
+    core_->SetFrameLog(nullptr);
+    DevicePage().AttachDialogs(nullptr, nullptr);
     forms_ = SecondaryForms{};
 }
 
@@ -215,9 +199,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // Runs whenever the main window closes; neither a measurement nor the port is stopped.
 // The settings file is written here once the settings are kept.
-void TForm1::FormClose() {
-    ++formCloseCount_;
-}
+void TForm1::FormClose() {}
 
 void TForm1::zakocz1Click() {
     close();
@@ -227,7 +209,7 @@ void TForm1::zakocz1Click() {
 void TForm1::Timer1Timer() {}
 
 void TForm1::Timer2Timer() {
-    sync_->Tick();
+    core_->Sync().Tick();
 }
 
 void TForm1::Timer3Timer() {
@@ -246,44 +228,16 @@ void TForm1::ShowWizard() {
     forms_.asystent->activateWindow();
 }
 
+// The device tab's "Połączenie..." button.
+void TForm1::BitBtn13Click() {
+    ShowWizard();
+}
+
 void TForm1::orpogramie1Click() {
     if (forms_.oProgramie == nullptr) return;
     forms_.oProgramie->show();
     forms_.oProgramie->raise();
     forms_.oProgramie->activateWindow();
-}
-
-// Sensor controls of the indicator tab: kept here until that tab shows them.
-void TForm1::SetSensorCaption(int sensor, const std::string& caption) {
-    sensorCaption_[sensor] = caption;
-}
-
-void TForm1::SetSensorActive(int sensor, bool active) {
-    sensorActive_[sensor] = active;
-}
-
-void TForm1::SetZeroLabel(int sensor, const std::string& text) {
-    zeroLabel_[sensor] = text;
-}
-
-void TForm1::SetOffsetLabel(int sensor, const std::string& text) {
-    offsetLabel_[sensor] = text;
-}
-
-void TForm1::SetMultiplierLabel(int sensor, const std::string& text) {
-    multiplierLabel_[sensor] = text;
-}
-
-std::string TForm1::ValueDialogCaption() const {
-    return forms_.wartosc ? forms_.wartosc->Label1Caption().toStdString() : std::string();
-}
-
-void TForm1::SetValueDialogText(const std::string& text) {
-    if (forms_.wartosc) forms_.wartosc->SetEdit1Confirmed(QString::fromStdString(text));
-}
-
-void TForm1::SetMultiplierDialogText(const std::string& text) {
-    if (forms_.mnoznik) forms_.mnoznik->SetEdit6Confirmed(QString::fromStdString(text));
 }
 
 void CreateForms(const TForm1::Options& options) {

@@ -4,6 +4,7 @@
 
 #include "Com_debugger.h"
 #include "Main.h"
+#include "PortErrors.h"
 #include "ui_Main.h"
 
 namespace kt::ui {
@@ -16,23 +17,26 @@ constexpr char kCloseFailedCaption[] = "Blad zamkniecia portu COM";
 // "połącz": opens `portName` without identifying the device; the channel's opened event
 // reports success. The acquisition's running flag is cleared in every case.
 void TForm1::pocz1Click() {
-    if (state_.portOpen) {
+    if (State().portOpen) {
         dialogs_->ShowInfoMessage(kOpenFailedCaption, "Jeden z portow juz zostal otwarty.");
     } else {
-        port_->SetReadSize(device::ConnectionWizard::kReadSize);
-        const int result = port_->OpenPort(state_.portName.c_str(), state_.baudRate, 0, 8, false);
+        device::SerialPort& port = core_->Port();
+        port.SetReadSize(device::ConnectionWizard::kReadSize);
+        const int result = port.OpenPort(State().portName.c_str(), State().baudRate, 0, 8, false);
         if (result != device::OPEN_OK) {
-            dialogs_->ShowInfoMessage(kOpenFailedCaption,
-                                      "Nie mozna otworzyc portu " + state_.portName);
+            dialogs_->ShowInfoMessageWithDetails(
+                kOpenFailedCaption, "Nie mozna otworzyc portu " + State().portName,
+                device::OpenFailureDetails(State().portName, port.ResolvedPath(), result,
+                                           port.LastOpenError()));
         }
     }
-    state_.Device.GO = false;
+    State().Device.GO = false;
 }
 
 // "rozłącz": the channel's closed event clears `portOpen`; `deviceReady` stays.
 void TForm1::rozcz1Click() {
-    if (state_.portOpen) {
-        port_->ClosePort();
+    if (State().portOpen) {
+        core_->Port().ClosePort();
     } else {
         dialogs_->ShowInfoMessage(kCloseFailedCaption, "Zaden port jeszcze nie zostal otwarty.");
     }
@@ -42,7 +46,7 @@ void TForm1::rozcz1Click() {
 // for the next open; an open port stays open.
 void TForm1::ComPortClick(QAction* item) {
     item->setChecked(true);
-    state_.portName = item->text().toStdString();
+    State().portName = item->text().toStdString();
 }
 
 void TForm1::auto1Click() {

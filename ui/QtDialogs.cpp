@@ -9,10 +9,11 @@ namespace kt::ui {
 namespace {
 
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-             const std::string& text) {
+             const std::string& text, const std::string& details = {}) {
     QMessageBox box(icon, caption, QString::fromStdString(text), QMessageBox::Ok, parent);
     // Texts such as "<nierozpoznane>" must not be taken for markup.
     box.setTextFormat(Qt::PlainText);
+    if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
     box.exec();
 }
 
@@ -24,6 +25,15 @@ void QtDialogs::ShowPlainMessage(const std::string& text) {
 
 void QtDialogs::ShowInfoMessage(const std::string& caption, const std::string& text) {
     ShowBox(parent_, QMessageBox::Information, QString::fromStdString(caption), text);
+}
+
+void QtDialogs::ShowPlainMessageWithDetails(const std::string& text, const std::string& details) {
+    ShowBox(parent_, QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle), text, details);
+}
+
+void QtDialogs::ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
+                                           const std::string& details) {
+    ShowBox(parent_, QMessageBox::Information, QString::fromStdString(caption), text, details);
 }
 
 void MakeToolWindow(QWidget* window) {

@@ -18,6 +18,9 @@ public:
 
     void ShowPlainMessage(const std::string& text) override;
     void ShowInfoMessage(const std::string& caption, const std::string& text) override;
+    void ShowPlainMessageWithDetails(const std::string& text, const std::string& details) override;
+    void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
+                                    const std::string& details) override;
 
 private:
     QWidget* parent_;

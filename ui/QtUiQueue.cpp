@@ -7,9 +7,10 @@ namespace kt::ui {
 QtUiQueue::QtUiQueue(QObject* context, Handler handler)
     : context_(context), handler_(std::make_shared<const Handler>(std::move(handler))) {}
 
-void QtUiQueue::Post(const device::ChannelEvent& event) {
+void QtUiQueue::Post(device::ChannelEvent event) {
     QMetaObject::invokeMethod(
-        context_, [handler = handler_, event] { (*handler)(event); }, Qt::QueuedConnection);
+        context_, [handler = handler_, event = std::move(event)] { (*handler)(event); },
+        Qt::QueuedConnection);
 }
 
 }  // namespace kt::ui

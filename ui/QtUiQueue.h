@@ -19,7 +19,7 @@ public:
     QtUiQueue(QObject* context, Handler handler);
 
     // Any thread; never waits for the receiving thread.
-    void Post(const device::ChannelEvent& event) override;
+    void Post(device::ChannelEvent event) override;
 
 private:
     QObject* context_;

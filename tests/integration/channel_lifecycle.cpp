@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "Fakes.h"
 #include "channel_pty.h"
 
 namespace kt::device {
@@ -49,6 +50,45 @@ TEST_F(ChannelTest, IdleWorkerUsesNoCpuAndAHangUpEndsItAsAClose) {
     EXPECT_TRUE(recorder.WaitFor([&](const auto&) { return !channel.WorkerRunning(); }, 2000));
     // Over its whole life, hang-up included, the worker hardly ran.
     EXPECT_LT(recorder.WorkerCpuAtCloseMs(), 100);
+}
+
+TEST_F(ChannelTest, AHangUpIsLoggedWithItsReasonAndACloseIsNot) {
+    test::FakeWarnings warnings;
+    channel.SetLog(&warnings);
+    ASSERT_EQ(Open(64), OPEN_OK);
+    channel.ClosePort();
+    EXPECT_TRUE(warnings.Lines().empty());
+    ASSERT_EQ(Open(64), OPEN_OK);
+    pty.CloseMaster();
+    ASSERT_TRUE(recorder.WaitForCode(SERIAL_DISCONNECTED, 2, 2000));
+    EXPECT_EQ(warnings.Lines(),
+              std::vector<std::string>{"warning: port COM1 closed: the line hung up"});
+}
+
+// The other end stops reading: the tty's output buffer fills and the write waits for
+// room. The worker waits in poll, where the stop request reaches it, so the close ends
+// well inside its 2 s and the worker is gone.
+TEST_F(ChannelTest, CloseEndsPromptlyWhileTheOtherEndHasStoppedReading) {
+    ASSERT_EQ(Open(64), OPEN_OK);
+    std::vector<uint8_t> block(255, 0x55);
+    int stalledFor = 0;
+    for (int sent = 0; stalledFor < 20 && sent < 100000;) {
+        const int before = recorder.CountOf(SERIAL_DATA_SENT);
+        channel.Send(block.data(), static_cast<int>(block.size()));
+        usleep(5000);
+        if (recorder.CountOf(SERIAL_DATA_SENT) == before) {
+            ++stalledFor;
+        } else {
+            stalledFor = 0;
+            ++sent;
+        }
+    }
+    ASSERT_EQ(stalledFor, 20);  // a write is stuck for want of room
+    const double start = NowMs();
+    channel.ClosePort();
+    EXPECT_LT(NowMs() - start, 2000);
+    EXPECT_FALSE(channel.WorkerRunning());
+    EXPECT_EQ(recorder.Events().back().code, SERIAL_DISCONNECTED);
 }
 
 TEST_F(ChannelTest, HangUpWhileTheClientHoldsTheBufferStillEndsTheWorker) {

@@ -27,7 +27,6 @@ protected:
     }
     ChannelEvent Next(int timeoutMs = 3000) {
         ChannelEvent e;
-        e.count = -1;
         EXPECT_TRUE(queue.Pop(e, timeoutMs));
         return e;
     }
@@ -35,14 +34,17 @@ protected:
 
 TEST_F(NotificationsTest, OpenedDataClosedArriveInOrderWithCopiedBytes) {
     ASSERT_EQ(channel.OpenPort("COM1", 57600, 0, 8, false), OPEN_OK);
-    EXPECT_EQ(Next().kind, ChannelEvent::Kind::Opened);
+    // The worker has announced itself before OpenPort returned.
     EXPECT_TRUE(state.portOpen);
+    EXPECT_EQ(Next().kind, ChannelEvent::Kind::Opened);
     pty.Write({0xF3, 0xF3, 0x0C, 0x05, 0, 0, 0, 0x11});
     const ChannelEvent data = Next();
     ASSERT_EQ(data.kind, ChannelEvent::Kind::Data);
-    EXPECT_EQ(kt::test::ToHex(data.bytes, data.count), "F3 F3 0C 05 00 00 00 11");
+    // Exactly the bytes received cross over, not the whole receive buffer.
+    EXPECT_EQ(kt::test::ToHex(data.bytes.data(), static_cast<int>(data.bytes.size())),
+              "F3 F3 0C 05 00 00 00 11");
     pty.Write({1, 2, 3});  // the buffer was released: the next read runs
-    EXPECT_EQ(Next().count, 3);
+    EXPECT_EQ(Next().bytes.size(), 3u);
     channel.ClosePort();
     EXPECT_EQ(Next().kind, ChannelEvent::Kind::Closed);
     EXPECT_FALSE(state.portOpen);
@@ -58,7 +60,7 @@ TEST_F(NotificationsTest, BlocksWhilePortOpenIsClearAreDroppedButTheReadGoesOn) 
     state.portOpen = true;
     pty.Write({7});
     const ChannelEvent data = Next();
-    EXPECT_EQ(data.count, 1);
+    EXPECT_EQ(data.bytes.size(), 1u);
     EXPECT_EQ(data.bytes[0], 7);
 }
 

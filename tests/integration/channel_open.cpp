@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "Fakes.h"
 #include "channel_pty.h"
 
 namespace kt::device {
@@ -78,12 +79,34 @@ TEST_F(ChannelTest, WatchingModemLinesOnAPtyGivesOneAndLeavesThePortFree) {
     EXPECT_EQ(Open(), OPEN_OK);
 }
 
-TEST_F(ChannelTest, TwelveCharacterNameIsCutToNine) {
-    pty.tempDir().Link("ABCDEFGHI", pty.slavePath());
+// The whole name is resolved and opened; only the name kept and shown is cut to nine
+// characters, so a path such as /dev/ttyUSB0 still opens.
+TEST_F(ChannelTest, LongNamesOpenWholeAndAreKeptCutToNine) {
+    pty.tempDir().Link("ABCDEFGHIJKL", pty.slavePath());
     ASSERT_EQ(channel.OpenPort("ABCDEFGHIJKL", 57600, 0, 8, false), OPEN_OK);
     EXPECT_STREQ(channel.PortName(), "ABCDEFGHI");
     pty.Write({0x41});
     EXPECT_TRUE(recorder.WaitForCode(SERIAL_DATA_ARRIVAL, 1, 2000));
+    channel.ClosePort();
+    ASSERT_EQ(channel.OpenPort(pty.slavePath().c_str(), 57600, 0, 8, false), OPEN_OK);
+    EXPECT_EQ(channel.ResolvedPath(), pty.slavePath());
+    EXPECT_EQ(std::string(channel.PortName()), pty.slavePath().substr(0, 9));
+}
+
+TEST_F(ChannelTest, FailedOpenKeepsTheSystemsReasonAndLogsIt) {
+    kt::test::FakeWarnings warnings;
+    channel.SetLog(&warnings);
+    EXPECT_EQ(channel.OpenPort("/nonexistent/ttyX", 57600, 0, 8, false), OPEN_PORT_FAILED);
+    EXPECT_EQ(channel.LastOpenError(), ENOENT);
+    ASSERT_EQ(warnings.Lines().size(), 1u);
+    EXPECT_EQ(warnings.Lines()[0],
+              "error: cannot open port /nonexistent/ttyX: No such file or directory [result 8]");
+    // A plain file is no serial line: the line settings fail with the system's reason.
+    std::ofstream(pty.dir() + "/plain") << "x";
+    EXPECT_EQ(channel.OpenPort("plain", 57600, 0, 8, false), OPEN_LINE_SETTINGS_FAILED);
+    EXPECT_EQ(channel.LastOpenError(), ENOTTY);
+    EXPECT_EQ(Open(), OPEN_OK);
+    EXPECT_EQ(channel.LastOpenError(), 0);
 }
 
 TEST(ChannelSettings, LineSettingsCarryParityDataBitsAndRate) {

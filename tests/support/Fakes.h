@@ -2,20 +2,25 @@
 // screen, the message boxes and the serial channel.
 #pragma once
 
+#include <atomic>
+#include <cerrno>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DeviceView.h"
 #include "Dialogs.h"
 #include "FrameLog.h"
+#include "Log.h"
 #include "SerialPort.h"
 #include "TestSupport.h"
 #include "WizardView.h"
 
 namespace kt::test {
 
-// Records every frame handed to the channel, as hex text.
+// Records every frame handed to the channel, as hex text. Where `portOpen` is given it
+// plays the channel's worker: set by a successful open, cleared by a close.
 class RecordingSink : public device::SerialPort {
 public:
     std::vector<std::string> frames;
@@ -23,14 +28,39 @@ public:
     int openResult = 0;
     int readSize = 0;
     int closes = 0;
+    std::atomic<bool>* portOpen = nullptr;
 
     void Send(const uint8_t* data, int length) override { frames.push_back(ToHex(data, length)); }
     void SetReadSize(int size) override { readSize = size; }
     int OpenPort(const char* name, int, int, int, bool) override {
         opened.push_back(name);
+        if (portOpen && openResult == 0) *portOpen = true;
         return openResult;
     }
-    void ClosePort() override { ++closes; }
+    void ClosePort() override {
+        ++closes;
+        if (portOpen) *portOpen = false;
+    }
+    int LastOpenError() const override { return openResult == 0 ? 0 : ENOENT; }
+};
+
+// Warnings and errors, kept in order; safe to call from the serial worker thread.
+class FakeWarnings : public device::Log {
+public:
+    void Warning(const std::string& text) override { Add("warning: " + text); }
+    void Error(const std::string& text) override { Add("error: " + text); }
+    std::vector<std::string> Lines() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+private:
+    void Add(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.push_back(line);
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
 };
 
 class FakeLog : public device::FrameLog {
@@ -52,11 +82,21 @@ public:
 class FakeDialogs : public device::Dialogs {
 public:
     std::vector<std::string> messages;  // "caption|text"; plain boxes have caption "KT210V-PC"
+    std::vector<std::string> details;   // one entry per message, empty without details
     void ShowPlainMessage(const std::string& text) override {
-        messages.push_back("KT210V-PC|" + text);
+        ShowPlainMessageWithDetails(text, {});
     }
     void ShowInfoMessage(const std::string& caption, const std::string& text) override {
+        ShowInfoMessageWithDetails(caption, text, {});
+    }
+    void ShowPlainMessageWithDetails(const std::string& text, const std::string& d) override {
+        messages.push_back("KT210V-PC|" + text);
+        details.push_back(d);
+    }
+    void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
+                                    const std::string& d) override {
         messages.push_back(caption + "|" + text);
+        details.push_back(d);
     }
 };
 

@@ -20,6 +20,7 @@
 
 #include "Asystenlaczenia.h"
 #include "Com_debugger.h"
+#include "DeviceTab.h"
 #include "Fakes.h"
 #include "Main.h"
 #include "PtyServer.h"
@@ -110,7 +111,8 @@ public:
     // answers every request with one block; the opened event is counted as well).
     bool WaitAnswered(uint64_t framesSent, int timeoutMs = 10000) {
         return QTest::qWaitFor(
-            [&] { return ui::Form1->EventsProcessed() >= framesSent + openedEvents_; }, timeoutMs);
+            [&] { return ui::Form1->Core().EventsHandled() >= framesSent + openedEvents_; },
+            timeoutMs);
     }
 
     // One tick of the wizard's step machine with the wizard's own timer held back, after
@@ -118,13 +120,9 @@ public:
     // every command within one tick.
     bool PromptTick() {
         Wizard().Tick();
-        return WaitAnswered(sent_);
+        return WaitAnswered(ui::Form1->Core().FramesHanded());
     }
 
-    // Counts the frames the program sends, so PromptTick knows what to wait for.
-    void CountSentFrames() {
-        ui::Form1->Port().SetSendObserver([this](const uint8_t*, int) { ++sent_; });
-    }
     void ExpectOpenedEvent() { ++openedEvents_; }
 
     FakeDialogs dialogs;
@@ -135,7 +133,6 @@ private:
     QString previousDir_;
     sim::PtyServer sim_;
     bool started_ = false;
-    uint64_t sent_ = 0;
     uint64_t openedEvents_ = 0;
 };
 

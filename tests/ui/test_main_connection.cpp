@@ -33,7 +33,6 @@ std::string Lines(const kt::device::WizardDisplay& d) {
 // the progress bar is read after every tick.
 int CountPromptTicks(MainHarness& h, std::vector<int>& progress) {
     const QSignalBlocker hold(&h.WizardWindow().Timer1);
-    h.CountSentFrames();
     h.ExpectOpenedEvent();
     h.WizardWindow().BitBtn3Click();
     if (!h.State().portOpen) return -1;
@@ -107,7 +106,7 @@ void MainConnectionTest::connectsAutomaticallyAboutOneSecondAfterStart() {
     QVERIFY(h.Find<QCheckBox>("CheckBox15")->isChecked());
     QCOMPARE(h.Find<QComboBox>("ComboBox1")->currentIndex(), 0);
     QCOMPARE(h.Find<QComboBox>("ComboBox2")->currentIndex(), 0);
-    QVERIFY(!h.Form().ModeImage().isNull());
+    QVERIFY(!h.Form().DevicePage().ModeImage().isNull());
     QVERIFY(!h.Find<QLabel>("Image2")->isHidden());
     QCOMPARE(h.Find<QLineEdit>("Edit4")->palette().color(QPalette::Base), QColor(Qt::white));
     QCOMPARE(s.Set.LED, s.Stan.LED);

@@ -30,7 +30,7 @@ private:
         edit->setFocus();
         edit->selectAll();
         QTest::keyClicks(edit, text);
-        QCOMPARE(Base(edit), TForm1::TypingColour());
+        QCOMPARE(Base(edit), kt::ui::DeviceTab::TypingColour());
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(Base(edit), QColor(166, 202, 240));
     }
@@ -99,7 +99,7 @@ void MainDeviceTest::modePictureFollowsTheDevicesAnswer() {
     auto* list = h_->Find<QComboBox>("ComboBox1");
     auto* image2 = h_->Find<QLabel>("Image2");
     QCOMPARE(list->currentIndex(), 0);
-    QCOMPARE(h_->Form().ModeImage(), Picture(0));
+    QCOMPARE(h_->Form().DevicePage().ModeImage(), Picture(0));
     QVERIFY(image2->isVisible());
 
     list->setCurrentIndex(4);
@@ -107,7 +107,7 @@ void MainDeviceTest::modePictureFollowsTheDevicesAnswer() {
     QCOMPARE(h_->State().Set.mode, 4);
     // Until the device confirms, the old picture stays on screen.
     QVERIFY(image2->isVisible());
-    QCOMPARE(h_->Form().ModeImage(), Picture(0));
+    QCOMPARE(h_->Form().DevicePage().ModeImage(), Picture(0));
     QTRY_COMPARE_WITH_TIMEOUT(h_->State().Stan.mode, 4, 10000);
     QVERIFY(image2->isHidden());
     QCOMPARE(list->currentIndex(), 4);
@@ -118,7 +118,7 @@ void MainDeviceTest::modePictureFollowsTheDevicesAnswer() {
     emit list->activated(1);
     QTRY_COMPARE_WITH_TIMEOUT(h_->State().Stan.mode, 1, 10000);
     QVERIFY(image2->isVisible());
-    QCOMPARE(h_->Form().ModeImage(), Picture(1));
+    QCOMPARE(h_->Form().DevicePage().ModeImage(), Picture(1));
     QTRY_COMPARE_WITH_TIMEOUT(list->palette().color(QPalette::Base), QColor(Qt::white), 10000);
 }
 

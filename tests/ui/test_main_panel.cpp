@@ -32,7 +32,7 @@ private slots:
     void modeListAndBeepBox();
     void sensorListDrawsColouredItemsWithoutHighlight();
     void modePictureKeepsOldPictureWhenFileIsBad();
-    void closingRunsFormCloseOnce();
+    void closeBoxAndZakonczCloseTheWindow();
 
 private:
     QLineEdit* Edit(const char* name) { return h_->Find<QLineEdit>(name); }
@@ -110,7 +110,7 @@ void MainPanelTest::integerBoxColoursAndEnter() {
     QLineEdit* e4 = Edit("Edit4");
     QCOMPARE(Base(e4), QColor(Qt::white));
     Type(e4, "7");
-    QCOMPARE(Base(e4), TForm1::TypingColour());
+    QCOMPARE(Base(e4), kt::ui::DeviceTab::TypingColour());
     QCOMPARE(h_->State().Set.LED, 0);
     Enter(e4);
     QCOMPARE(Base(e4), QColor(166, 202, 240));
@@ -243,24 +243,24 @@ void MainPanelTest::modeListAndBeepBox() {
     emit mode->activated(3);
     QCOMPARE(s.Set.mode, 3);
     QCOMPARE(s.Stan.mode, 0);
-    QVERIFY(h_->Form().ModeImage().isNull());  // the picture waits for the device
+    QVERIFY(h_->Form().DevicePage().ModeImage().isNull());  // the picture waits for the device
 
     // The decoder's selection does not count as a pick.
     s.Set.mode = 1;
-    h_->Form().SetModeSelection(4);
+    h_->Form().DevicePage().SetModeSelection(4);
     QCOMPARE(mode->currentIndex(), 4);
     QCOMPARE(s.Set.mode, 1);
-    h_->Form().SetModeSelection(7);
+    h_->Form().DevicePage().SetModeSelection(7);
     QCOMPARE(mode->currentIndex(), -1);
 
     auto* beep = h_->Find<QCheckBox>("CheckBox15");
     beep->click();
     QCOMPARE(s.Set.Beep, 1);
     // Set from the device's state like a click: the handler copies it into Set.
-    h_->Form().SetBeepChecked(false);
+    h_->Form().DevicePage().SetBeepChecked(false);
     QCOMPARE(s.Set.Beep, 0);
     s.Set.Beep = 1;
-    h_->Form().SetBeepChecked(false);  // no change, no click
+    h_->Form().DevicePage().SetBeepChecked(false);  // no change, no click
     QCOMPARE(s.Set.Beep, 1);
 }
 
@@ -296,8 +296,8 @@ void MainPanelTest::sensorListDrawsColouredItemsWithoutHighlight() {
 void MainPanelTest::modePictureKeepsOldPictureWhenFileIsBad() {
     TForm1& f = h_->Form();
     const std::string dir = f.StartupDirectory() + "/Grafika/";
-    f.LoadModePicture(dir + "MODE_1.jpg");
-    const QImage first = f.ModeImage();
+    f.DevicePage().LoadModePicture(dir + "MODE_1.jpg");
+    const QImage first = f.DevicePage().ModeImage();
     QVERIFY(!first.isNull());
     auto* image2 = h_->Find<QLabel>("Image2");
     QVERIFY(!image2->pixmap().isNull());
@@ -310,28 +310,26 @@ void MainPanelTest::modePictureKeepsOldPictureWhenFileIsBad() {
     QVERIFY(image2->pixmap().width() >= image2->contentsRect().width() - 1 ||
             image2->pixmap().height() >= image2->contentsRect().height() - 1);
 
-    f.LoadModePicture(dir + "missing.jpg");
-    QCOMPARE(f.ModeImage(), first);
+    f.DevicePage().LoadModePicture(dir + "missing.jpg");
+    QCOMPARE(f.DevicePage().ModeImage(), first);
     QFile broken(QString::fromStdString(dir + "MODE_2.jpg"));
     QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("\xFF\xD8\xFF\xE0 not really a picture");
     broken.close();
-    f.LoadModePicture(dir + "MODE_2.jpg");
-    QCOMPARE(f.ModeImage(), first);
-    f.LoadModePicture(dir + "MODE_3.jpg");
-    QVERIFY(f.ModeImage() != first);
+    f.DevicePage().LoadModePicture(dir + "MODE_2.jpg");
+    QCOMPARE(f.DevicePage().ModeImage(), first);
+    f.DevicePage().LoadModePicture(dir + "MODE_3.jpg");
+    QVERIFY(f.DevicePage().ModeImage() != first);
 }
 
-void MainPanelTest::closingRunsFormCloseOnce() {
+void MainPanelTest::closeBoxAndZakonczCloseTheWindow() {
     TForm1& f = h_->Form();
     QVERIFY(f.isVisible());
     f.close();
-    QCOMPARE(f.FormCloseCount(), 1);
     QVERIFY(!f.isVisible());
     f.show();
     // "zakończ" closes the window the same way.
     h_->Find<QAction>("zakocz1")->trigger();
-    QCOMPARE(f.FormCloseCount(), 2);
     QVERIFY(!f.isVisible());
 }
 

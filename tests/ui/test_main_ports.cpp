@@ -54,7 +54,7 @@ void MainPortsTest::connectOpensWithoutWizardAndClearsGo() {
     QTRY_COMPARE_WITH_TIMEOUT(Messages(), std::vector<std::string>{kOpened}, 10000);
     QVERIFY(s.portOpen);
     QVERIFY(!s.deviceReady);  // the device was neither identified nor read
-    QCOMPARE(h_->Form().Channel().ReadSize(), 64);
+    QCOMPARE(h_->Form().Core().Channel().ReadSize(), 64);
 
     // A second "połącz" does not open again, but still clears the running flag.
     s.Device.GO = true;
@@ -80,11 +80,11 @@ void MainPortsTest::portChoiceWhileOpenChangesOnlyTheName() {
     QVERIFY(h_->Find<QAction>("COM3")->isChecked());
     QVERIFY(!h_->Find<QAction>("COM1")->isChecked());
     QVERIFY(s.portOpen);
-    QCOMPARE(std::string(h_->Form().Channel().PortName()), std::string("COM1"));
+    QCOMPARE(std::string(h_->Form().Core().Channel().PortName()), std::string("COM1"));
 
     // The old port still answers.
     const size_t mark = h_->requests.Size();
-    h_->Form().Port().Send(kt::test::Hex("F1 F1 0C 00 00 00 00 0C").data(), 8);
+    h_->Form().Core().Port().Send(kt::test::Hex("F1 F1 0C 00 00 00 00 0C").data(), 8);
     QTRY_VERIFY_WITH_TIMEOUT(h_->State().received.LED, 10000);
     QCOMPARE(h_->requests.Since(mark).size(), size_t{1});
 

@@ -228,18 +228,16 @@ void MonitorWindowTest::queueDeliversInOrderOnTheUiThread() {
     bool allOnUiThread = true;
     ui::QtUiQueue queue(&context, [&](const device::ChannelEvent& event) {
         allOnUiThread = allOnUiThread && QThread::currentThread() == context.thread();
-        counts.push_back(event.count);
-        firstBytes.push_back(event.bytes[0]);
+        counts.push_back(static_cast<int>(event.bytes.size()));
+        firstBytes.push_back(event.bytes.empty() ? -1 : event.bytes[0]);
     });
     std::thread worker([&queue] {
-        device::ChannelEvent event;
         for (int i = 0; i < kEvents; ++i) {
+            device::ChannelEvent event;
             event.kind =
                 i % 3 == 0 ? device::ChannelEvent::Kind::Opened : device::ChannelEvent::Kind::Data;
-            event.count = i;
-            event.bytes[0] = static_cast<uint8_t>(i);
-            queue.Post(event);
-            event.bytes[0] = 0xEE;  // the posted copy must not see later changes
+            event.bytes.assign(static_cast<size_t>(i % 64) + 1, static_cast<uint8_t>(i));
+            queue.Post(std::move(event));
         }
     });
     worker.join();
@@ -247,7 +245,7 @@ void MonitorWindowTest::queueDeliversInOrderOnTheUiThread() {
     QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(counts.size()), kEvents, 20000);
     QVERIFY(allOnUiThread);
     for (int i = 0; i < kEvents; ++i) {
-        QCOMPARE(counts[i], i);
+        QCOMPARE(counts[i], i % 64 + 1);
         QCOMPARE(firstBytes[i], i & 0xFF);
     }
 }

@@ -43,6 +43,7 @@ struct Rig {
     TAsystentForm form;
 
     Rig() {
+        port.portOpen = &state.portOpen;
         form.AttachWizard(&wizard);
         form.show();
     }

@@ -31,6 +31,7 @@ protected:
     size_t answered = 0;
 
     void SetUp() override {
+        port.portOpen = &state.portOpen;
         wizard.SetView(&view);
         device[cmd::DeviceType] = Payload{'K', 'T', 'V', 0};
         device[cmd::HardwareVersion] = BytePayload(12);
@@ -186,6 +187,10 @@ TEST_F(WizardTest, PortThatCannotBeOpenedLeavesOnlyTheAbortButton) {
     wizard.Connect();
     EXPECT_EQ(dialogs.messages,
               std::vector<std::string>{"KT210V-PC|Nie znaleziono wybranego portu COM"});
+    // The box keeps its short text; its details say which port and why.
+    ASSERT_EQ(dialogs.details.size(), 1u);
+    EXPECT_NE(dialogs.details[0].find("Port: COM99"), std::string::npos);
+    EXPECT_NE(dialogs.details[0].find("No such file or directory"), std::string::npos);
     const auto& d = shown();
     for (int line = 1; line <= 19; ++line) EXPECT_FALSE(d.icons[line].visible);
     for (bool v : d.labelVisible) EXPECT_FALSE(v);
@@ -217,6 +222,22 @@ TEST_F(WizardTest, AbortClosesTheOpenPortAndKeepsTheBar) {
     EXPECT_EQ(shown().progress, bar);
     EXPECT_EQ(shown().icons[1].picture, StepPicture::Tick);
     EXPECT_EQ(shown().icons[19].picture, StepPicture::Failed);
+}
+
+// The channel alone says whether its worker runs: a line that hangs up while the steps
+// go on must not be marked open again when they finish, or "połącz" would refuse for good.
+TEST_F(WizardTest, LineLostDuringTheStepsStaysClosedAfterTheFinish) {
+    wizard.Connect();
+    EXPECT_TRUE(state.portOpen);
+    std::vector<int> bar;
+    for (int i = 0; i < 20; ++i) {
+        wizard.Tick();
+        AnswerPending();
+    }
+    state.portOpen = false;  // the worker ended on a hang-up
+    RunToEnd(bar);
+    EXPECT_TRUE(state.deviceReady);
+    EXPECT_FALSE(state.portOpen);
 }
 
 TEST_F(WizardTest, StartingAConnectionClearsReadinessAndReceivedFlagsOnly) {

@@ -27,14 +27,10 @@ void HeadlessWizardView::Pause(int milliseconds) {
 }
 
 CliSession::CliSession(const std::string& portName)
-    : decoder(state, view, dialogs, &log, device::NumberFormat{'.'}, "."), wizardView(portName) {
-    notifications.Attach(channel);
-    wizard.SetView(&wizardView);
-    state.suppressOpenMessage = true;
-}
-
-CliSession::~CliSession() {
-    channel.ClosePort();
+    : wizardView(portName), core({queue, view, dialogs, warnings, device::NumberFormat{'.'}, "."}) {
+    core.SetFrameLog(&log);
+    core.Wizard().SetView(&wizardView);
+    core.State().suppressOpenMessage = true;
 }
 
 bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks) {
@@ -46,12 +42,12 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool
         const auto now = Clock::now();
         if (timeoutMs >= 0 && now - start >= milliseconds(timeoutMs)) return false;
         if (now >= nextWizard) {
-            if (wizard.display().timerEnabled) wizard.Tick();
+            if (core.Wizard().display().timerEnabled) core.Wizard().Tick();
             nextWizard += milliseconds(kWizardPeriodMs);
             continue;
         }
         if (syncTicks && now >= nextSync) {
-            sync.Tick();
+            core.Sync().Tick();
             nextSync += milliseconds(kSyncPeriodMs);
             continue;
         }
@@ -59,7 +55,7 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool
         const auto wait = std::chrono::duration_cast<milliseconds>(deadline - now).count();
         if (queue.Pop(event, static_cast<int>(wait) + 1)) {
             // Opened/closed messages are the program's boxes; the tool stays quiet.
-            if (event.kind == device::ChannelEvent::Kind::Data) decoder.Process(event);
+            if (event.kind == device::ChannelEvent::Kind::Data) core.HandleEvent(event);
         }
     }
     return true;

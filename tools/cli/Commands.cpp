@@ -6,6 +6,7 @@
 #include "CliSession.h"
 #include "Numbers.h"
 #include "ParameterKeys.h"
+#include "PortErrors.h"
 
 namespace kt::cli {
 
@@ -13,21 +14,6 @@ namespace {
 
 constexpr int kIdentifyTimeoutMs = 15000;
 constexpr int kConfirmTimeoutMs = 5000;
-
-const char* OpenFailureReason(int result) {
-    switch (result) {
-        case device::OPEN_PORT_FAILED:
-            return "the port could not be opened (missing or busy)";
-        case device::OPEN_LINE_SETTINGS_FAILED:
-            return "the line settings were refused (not a serial line)";
-        case device::OPEN_NO_NAME:
-            return "no port name was given";
-        case device::OPEN_NO_EVENTS:
-            return "the channel's wake-up object is not available";
-        default:
-            return "the port could not be set up";
-    }
-}
 
 const char* StepName(int step) {
     static const char* const kNames[] = {"",
@@ -59,16 +45,19 @@ bool StepFailed(const device::ConnectionWizard& w) {
 
 // Opens the port and runs the wizard's steps; EXIT_OK once the device is ready.
 int Connect(CliSession& s, const std::string& port) {
-    s.wizard.Connect();
-    if (s.port.lastResult != 0) {
-        std::fprintf(stderr, "cannot open %s: %s (result %d)\n", port.c_str(),
-                     OpenFailureReason(s.port.lastResult), s.port.lastResult);
+    s.Wizard().Connect();
+    // A successful open returns with the worker running and `portOpen` set.
+    if (!s.State().portOpen) {
+        device::Tserial_event& channel = s.core.Channel();
+        std::fprintf(
+            stderr, "cannot open %s: %s\n", port.c_str(),
+            device::OpenFailureReason(channel.LastOpenResult(), channel.LastOpenError()).c_str());
         return EXIT_PORT;
     }
-    s.RunUntil([&] { return s.state.deviceReady || StepFailed(s.wizard); }, kIdentifyTimeoutMs,
+    s.RunUntil([&] { return s.State().deviceReady || StepFailed(s.Wizard()); }, kIdentifyTimeoutMs,
                false);
-    if (!s.state.deviceReady) {
-        const int step = s.wizard.wizardStep();
+    if (!s.State().deviceReady) {
+        const int step = s.Wizard().wizardStep();
         std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer\n", step,
                      StepName(step));
         return EXIT_STEP_FAILED;
@@ -98,7 +87,7 @@ void OnInterrupt(int) {
 int Identify(const std::string& port) {
     CliSession s(port);
     const int rc = Connect(s, port);
-    if (rc == EXIT_OK) PrintIdentity(s.state);
+    if (rc == EXIT_OK) PrintIdentity(s.State());
     return rc;
 }
 
@@ -121,24 +110,24 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
     }
     CliSession s(port);
     if (const int rc = Connect(s, port); rc != EXIT_OK) return rc;
-    for (const auto& [key, value] : wanted) Assign(*key, value, s.state.Set);
+    for (const auto& [key, value] : wanted) Assign(*key, value, s.State().Set);
     auto agreed = [&] {
         for (const auto& [key, value] : wanted) {
-            if (!Agrees(*key, s.state.Set, s.state.Stan)) return false;
+            if (!Agrees(*key, s.State().Set, s.State().Stan)) return false;
         }
         return true;
     };
     if (s.RunUntil(agreed, kConfirmTimeoutMs, true)) {
         for (const auto& [key, value] : wanted) {
-            std::printf("%s=%s\n", key->name.c_str(), FormatValue(*key, s.state.Stan).c_str());
+            std::printf("%s=%s\n", key->name.c_str(), FormatValue(*key, s.State().Stan).c_str());
         }
         return EXIT_OK;
     }
     for (const auto& [key, value] : wanted) {
-        if (!Agrees(*key, s.state.Set, s.state.Stan)) {
+        if (!Agrees(*key, s.State().Set, s.State().Stan)) {
             std::fprintf(stderr, "%s not confirmed: asked %s, indicator reports %s\n",
-                         key->name.c_str(), FormatValue(*key, s.state.Set).c_str(),
-                         FormatValue(*key, s.state.Stan).c_str());
+                         key->name.c_str(), FormatValue(*key, s.State().Set).c_str(),
+                         FormatValue(*key, s.State().Stan).c_str());
         }
     }
     return EXIT_NOT_CONFIRMED;

@@ -56,7 +56,7 @@ std::string FormatValue(const ParameterKey& k, const DeviceParams& p) {
 }
 
 std::optional<double> ParseValue(const ParameterKey& k, const std::string& text) {
-    if (k.isFloat) return device::ParseDecimal(text, '.');
+    if (k.isFloat) return device::ParseFloat32(text, '.');
     const auto v = device::ParseInteger(text);
     if (!v) return std::nullopt;
     if (k.uintField && (*v < 0 || *v > 0xFFFFFFFFLL)) return std::nullopt;

@@ -1,6 +1,5 @@
-// The device tab "Urządzenie   ": device information, the factory-settings command and
-// the settings panel. The controls change only `Set`; the synchronisation tick writes
-// the differences to the indicator and repaints the panel from `Stan` once it answers.
+#include "DeviceTab.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -8,8 +7,10 @@
 #include <limits>
 
 #include "JpegImage.h"
-#include "Main.h"
-#include "ui_Main.h"
+#include "Mnoznikunit.h"
+#include "Wartoscunit.h"
+#include "ui_DeviceTab.h"
+#include "widgets/SensorComboBox.h"
 
 namespace kt::ui {
 
@@ -43,11 +44,12 @@ std::optional<int32_t> ParseInt32(const QString& text) {
 
 }  // namespace
 
-QColor TForm1::TypingColour() {
+QColor DeviceTab::TypingColour() {
     return QToolTip::palette().color(QPalette::ToolTipBase);
 }
 
-void TForm1::BuildDevicePanel() {
+DeviceTab::DeviceTab(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::DeviceTab>()) {
+    ui_->setupUi(this);
     ui_->UpDown1->setAssociate(ui_->Edit4);
     ui_->UpDown3->setAssociate(ui_->Edit5);
     ui_->UpDown4->setAssociate(ui_->Edit9);
@@ -59,18 +61,32 @@ void TForm1::BuildDevicePanel() {
     // The caption stands left of the box: keep the pair at the group's left edge.
     ui_->CheckBox15->adjustSize();
 
-    connect(ui_->BitBtn7, &QPushButton::clicked, this, &TForm1::BitBtn13Click);
-    connect(ui_->BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
-    connect(ui_->ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Click);
-    connect(ui_->ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Click);
-    connect(ui_->UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
-    connect(ui_->UpDown3, &UpDown::clicked, this, &TForm1::UpDown3Click);
-    connect(ui_->UpDown4, &UpDown::clicked, this, &TForm1::UpDown4Click);
-    connect(ui_->CheckBox15, &QCheckBox::toggled, this, &TForm1::CheckBox15Click);
+    connect(ui_->BitBtn7, &QPushButton::clicked, this, &DeviceTab::wizardRequested);
+    connect(ui_->BitBtn3, &QPushButton::clicked, this, &DeviceTab::BitBtn3Click);
+    connect(ui_->ComboBox1, &QComboBox::activated, this, &DeviceTab::ComboBox1Click);
+    connect(ui_->ComboBox2, &QComboBox::activated, this, &DeviceTab::ComboBox2Click);
+    connect(ui_->UpDown1, &UpDown::clicked, this, &DeviceTab::UpDown1Click);
+    connect(ui_->UpDown3, &UpDown::clicked, this, &DeviceTab::UpDown3Click);
+    connect(ui_->UpDown4, &UpDown::clicked, this, &DeviceTab::UpDown4Click);
+    connect(ui_->CheckBox15, &QCheckBox::toggled, this, &DeviceTab::CheckBox15Click);
     ShowDevicePicture();
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+DeviceTab::~DeviceTab() = default;
+
+void DeviceTab::Attach(device::DeviceState& state, device::FrameSender& sender,
+                       device::NumberFormat format) {
+    state_ = &state;
+    sender_ = &sender;
+    format_ = format;
+}
+
+void DeviceTab::AttachDialogs(TWartoscForm* wartosc, TMnoznikForm* mnoznik) {
+    wartosc_ = wartosc;
+    mnoznik_ = mnoznik;
+}
+
+bool DeviceTab::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (watched == ui_->Edit4) return Edit4KeyPress(key);
@@ -81,35 +97,35 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::Resize && watched == ui_->Image2) {
         ShowModePicture();
     }
-    return QMainWindow::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
-bool TForm1::Edit4KeyPress(const QKeyEvent& key) {
-    return IntegerKeyPress(ui_->Edit4, key, [this](int32_t v) { state_.Set.LED = v; });
+bool DeviceTab::Edit4KeyPress(const QKeyEvent& key) {
+    return IntegerKeyPress(ui_->Edit4, key, [this](int32_t v) { state_->Set.LED = v; });
 }
 
-bool TForm1::Edit5KeyPress(const QKeyEvent& key) {
+bool DeviceTab::Edit5KeyPress(const QKeyEvent& key) {
     return IntegerKeyPress(ui_->Edit5, key,
-                           [this](int32_t v) { state_.Set.OnTime = static_cast<uint32_t>(v); });
+                           [this](int32_t v) { state_->Set.OnTime = static_cast<uint32_t>(v); });
 }
 
-bool TForm1::Edit9KeyPress(const QKeyEvent& key) {
-    return IntegerKeyPress(ui_->Edit9, key, [this](int32_t v) { state_.Set.decp = v; });
+bool DeviceTab::Edit9KeyPress(const QKeyEvent& key) {
+    return IntegerKeyPress(ui_->Edit9, key, [this](int32_t v) { state_->Set.decp = v; });
 }
 
-bool TForm1::Edit6KeyPress(const QKeyEvent& key) {
-    return ThresholdKeyPress(ui_->Edit6, key, state_.Set.PK1, true);
+bool DeviceTab::Edit6KeyPress(const QKeyEvent& key) {
+    return ThresholdKeyPress(ui_->Edit6, key, state_->Set.PK1, true);
 }
 
-bool TForm1::Edit7KeyPress(const QKeyEvent& key) {
-    return ThresholdKeyPress(ui_->Edit7, key, state_.Set.PK2, false);
+bool DeviceTab::Edit7KeyPress(const QKeyEvent& key) {
+    return ThresholdKeyPress(ui_->Edit7, key, state_->Set.PK2, false);
 }
 
 // Integer boxes: ignored while the panel waits for its refresh; any key paints the box as
 // being typed; Enter is swallowed and takes the number (no range check on this path).
-bool TForm1::IntegerKeyPress(QLineEdit* edit, const QKeyEvent& key,
-                             const std::function<void(int32_t)>& store) {
-    if (state_.refreshPending || !IsCharacterKey(key)) return false;
+bool DeviceTab::IntegerKeyPress(QLineEdit* edit, const QKeyEvent& key,
+                                const std::function<void(int32_t)>& store) {
+    if (state_->refreshPending || !IsCharacterKey(key)) return false;
     Paint(edit, TypingColour());
     if (!IsEnter(key)) return false;
     TakeInteger(edit, store);
@@ -117,135 +133,167 @@ bool TForm1::IntegerKeyPress(QLineEdit* edit, const QKeyEvent& key,
 }
 
 // Light blue, then the text into the field if it is a whole number; the text stays as typed.
-void TForm1::TakeInteger(QLineEdit* edit, const std::function<void(int32_t)>& store) {
+void DeviceTab::TakeInteger(QLineEdit* edit, const std::function<void(int32_t)>& store) {
     Paint(edit, TakenColour());
     if (const std::optional<int32_t> value = ParseInt32(edit->text())) store(*value);
 }
 
 // Threshold boxes, taken whatever the panel waits for. P1 keeps three decimals.
-bool TForm1::ThresholdKeyPress(QLineEdit* edit, const QKeyEvent& key, float& field, bool round) {
+bool DeviceTab::ThresholdKeyPress(QLineEdit* edit, const QKeyEvent& key, float& field, bool round) {
     if (!IsCharacterKey(key)) return false;
     Paint(edit, TypingColour());
     if (!IsEnter(key)) return false;
     Paint(edit, TakenColour());
     const std::optional<double> value =
-        device::ParseDecimal(edit->text().toStdString(), format_.decimalSeparator);
+        device::ParseFloat32(edit->text().toStdString(), format_.decimalSeparator);
     if (value) field = static_cast<float>(round ? device::Round3(*value) : *value);
     return true;
 }
 
-void TForm1::UpDown1Click() {
-    if (state_.refreshPending) return;
-    TakeInteger(ui_->Edit4, [this](int32_t v) { state_.Set.LED = v; });
+void DeviceTab::UpDown1Click() {
+    if (state_->refreshPending) return;
+    TakeInteger(ui_->Edit4, [this](int32_t v) { state_->Set.LED = v; });
 }
 
-void TForm1::UpDown3Click() {
-    if (state_.refreshPending) return;
-    TakeInteger(ui_->Edit5, [this](int32_t v) { state_.Set.OnTime = static_cast<uint32_t>(v); });
+void DeviceTab::UpDown3Click() {
+    if (state_->refreshPending) return;
+    TakeInteger(ui_->Edit5, [this](int32_t v) { state_->Set.OnTime = static_cast<uint32_t>(v); });
 }
 
-void TForm1::UpDown4Click() {
-    if (state_.refreshPending) return;
-    TakeInteger(ui_->Edit9, [this](int32_t v) { state_.Set.decp = v; });
+void DeviceTab::UpDown4Click() {
+    if (state_->refreshPending) return;
+    TakeInteger(ui_->Edit9, [this](int32_t v) { state_->Set.decp = v; });
 }
 
-void TForm1::ComboBox1Click(int index) {
-    if (state_.refreshPending || index < 0) return;
-    state_.Set.mode = index;
+void DeviceTab::ComboBox1Click(int index) {
+    if (state_->refreshPending || index < 0) return;
+    state_->Set.mode = index;
 }
 
-void TForm1::ComboBox2Click(int index) {
-    if (state_.refreshPending || index < 0) return;
-    state_.Set.Q_NR = static_cast<uint32_t>(index);
+void DeviceTab::ComboBox2Click(int index) {
+    if (state_->refreshPending || index < 0) return;
+    state_->Set.Q_NR = static_cast<uint32_t>(index);
 }
 
-void TForm1::CheckBox15Click(bool checked) {
-    state_.Set.Beep = checked ? 1 : 0;
+void DeviceTab::CheckBox15Click(bool checked) {
+    state_->Set.Beep = checked ? 1 : 0;
 }
 
 // "Przywróć ustawienia domyślne": the indicator restores its own defaults; nothing here
 // changes, the panel follows the indicator's later answers.
-void TForm1::BitBtn3Click() {
+void DeviceTab::BitBtn3Click() {
     sender_->SendWriteCommand(device::cmd::RestoreDefaults, device::ZeroPayload());
 }
 
-void TForm1::BitBtn13Click() {
-    ShowWizard();
+// device::DeviceView: the indicator tab's sensor texts, kept until that tab shows them.
+
+void DeviceTab::SetSensorCaption(int sensor, const std::string& caption) {
+    sensorCaption_[sensor] = caption;
+}
+
+void DeviceTab::SetSensorActive(int sensor, bool active) {
+    sensorActive_[sensor] = active;
+}
+
+void DeviceTab::SetZeroLabel(int sensor, const std::string& text) {
+    zeroLabel_[sensor] = text;
+}
+
+void DeviceTab::SetOffsetLabel(int sensor, const std::string& text) {
+    offsetLabel_[sensor] = text;
+}
+
+void DeviceTab::SetMultiplierLabel(int sensor, const std::string& text) {
+    multiplierLabel_[sensor] = text;
+}
+
+// device::DeviceView: the value and multiplier dialogs.
+
+std::string DeviceTab::ValueDialogCaption() const {
+    return wartosc_ ? wartosc_->Label1Caption().toStdString() : std::string();
+}
+
+void DeviceTab::SetValueDialogText(const std::string& text) {
+    if (wartosc_) wartosc_->SetEdit1Confirmed(QString::fromStdString(text));
+}
+
+void DeviceTab::SetMultiplierDialogText(const std::string& text) {
+    if (mnoznik_) mnoznik_->SetEdit6Confirmed(QString::fromStdString(text));
 }
 
 // device::DeviceView, device tab.
 
-void TForm1::SetModeSelection(int index) {
+void DeviceTab::SetModeSelection(int index) {
     const QSignalBlocker block(ui_->ComboBox1);
     ui_->ComboBox1->setCurrentIndex(index >= 0 && index < ui_->ComboBox1->count() ? index : -1);
 }
 
-void TForm1::LoadModePicture(const std::string& path) {
+void DeviceTab::LoadModePicture(const std::string& path) {
     QImage image;
     if (!LoadJpegImage(path, image)) return;  // the picture stays as it was
     modeImage_ = image;
     ShowModePicture();
 }
 
-void TForm1::SetModePictureVisible(bool visible) {
+void DeviceTab::SetModePictureVisible(bool visible) {
     ui_->Image2->setVisible(visible);
 }
 
 // The mode picture fills its group with its aspect ratio kept.
-void TForm1::ShowModePicture() {
+void DeviceTab::ShowModePicture() {
     if (modeImage_.isNull()) return;
     const QSize room = ui_->Image2->contentsRect().size();
     ui_->Image2->setPixmap(
         QPixmap::fromImage(modeImage_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-void TForm1::SetSensorCountText(const std::string& text) {
+void DeviceTab::SetSensorCountText(const std::string& text) {
     ui_->Label65->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetStatusText(const std::string& text) {
+void DeviceTab::SetStatusText(const std::string& text) {
     ui_->Label66->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetTypeText(const std::string& text) {
+void DeviceTab::SetTypeText(const std::string& text) {
     ui_->Label63->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetVersionText(const std::string& text) {
+void DeviceTab::SetVersionText(const std::string& text) {
     ui_->Label64->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetActiveSensorSelection(int index) {
+void DeviceTab::SetActiveSensorSelection(int index) {
     const QSignalBlocker block(ui_->ComboBox2);
     ui_->ComboBox2->setCurrentIndex(index >= 0 && index < ui_->ComboBox2->count() ? index : -1);
 }
 
-void TForm1::SetOnTimeText(const std::string& text) {
+void DeviceTab::SetOnTimeText(const std::string& text) {
     ui_->Edit5->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetPK1Text(const std::string& text) {
+void DeviceTab::SetPK1Text(const std::string& text) {
     ui_->Edit6->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetPK2Text(const std::string& text) {
+void DeviceTab::SetPK2Text(const std::string& text) {
     ui_->Edit7->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetLedText(const std::string& text) {
+void DeviceTab::SetLedText(const std::string& text) {
     ui_->Edit4->setText(QString::fromStdString(text));
 }
 
-void TForm1::SetDecpText(const std::string& text) {
+void DeviceTab::SetDecpText(const std::string& text) {
     ui_->Edit9->setText(QString::fromStdString(text));
 }
 
 // Like a click: a change of the box runs CheckBox15Click.
-void TForm1::SetBeepChecked(bool checked) {
+void DeviceTab::SetBeepChecked(bool checked) {
     ui_->CheckBox15->setChecked(checked);
 }
 
-void TForm1::PaintDevicePanelConfirmed() {
+void DeviceTab::PaintDevicePanelConfirmed() {
     for (QWidget* w : std::initializer_list<QWidget*>{ui_->ComboBox1, ui_->Edit5, ui_->Edit6,
                                                       ui_->Edit7, ui_->Edit4, ui_->Edit9}) {
         Paint(w, ConfirmedColour());
@@ -254,7 +302,7 @@ void TForm1::PaintDevicePanelConfirmed() {
 
 // The fixed picture at the right end of the device group: the indicator's front panel
 // with its display, the two output lamps and the three sensor inputs.
-void TForm1::ShowDevicePicture() {
+void DeviceTab::ShowDevicePicture() {
     const QSize size = ui_->Image1->size();
     QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);

@@ -1,0 +1,96 @@
+// The device core, assembled once: the serial channel, the hand-over of its events to
+// the user-interface thread, the frame sender, the decoder, the synchronisation tick and
+// the wizard's step machine, wired to one DeviceState. The main window and kt210v-cli
+// each own one; they supply the views, the hand-over queue and the clock ticks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ChannelNotifications.h"
+#include "ConnectionWizard.h"
+#include "Decoder.h"
+#include "DeviceState.h"
+#include "DeviceView.h"
+#include "Dialogs.h"
+#include "Frames.h"
+#include "Log.h"
+#include "Numbers.h"
+#include "SerialPort.h"
+#include "SyncCycle.h"
+#include "Tserial_event.h"
+#include "UiQueue.h"
+
+namespace kt::device {
+
+// What the owner of a core supplies. The queue, views and log must outlive the core.
+struct DeviceCoreSetup {
+    UiQueue& queue;  // carries channel events to the thread that calls HandleEvent
+    DeviceView& view;
+    Dialogs& dialogs;
+    Log& log;
+    NumberFormat format;
+    std::string startupDirectory;  // port names and mode pictures are found under it
+};
+
+class DeviceCore {
+public:
+    explicit DeviceCore(const DeviceCoreSetup& setup);
+    // Stops the channel's worker first, so no event is handed over during teardown.
+    ~DeviceCore();
+    DeviceCore(const DeviceCore&) = delete;
+    DeviceCore& operator=(const DeviceCore&) = delete;
+
+    // On the user-interface thread, for each event the queue delivers, in order.
+    void HandleEvent(const ChannelEvent& event);
+
+    // The traffic monitor (null: none) for the sender, the decoder and the sync dump.
+    void SetFrameLog(FrameLog* log);
+
+    DeviceState& State() { return state_; }
+    const DeviceState& State() const { return state_; }
+    Tserial_event& Channel() { return channel_; }
+    SerialPort& Port() { return port_; }
+    FrameSender& Sender() { return sender_; }
+    Decoder& Decode() { return decoder_; }
+    SyncCycle& Sync() { return sync_; }
+    ConnectionWizard& Wizard() { return wizard_; }
+    Log& Warnings() { return log_; }
+
+    // Channel events handled and frames handed to the channel since construction.
+    uint64_t EventsHandled() const { return eventsHandled_; }
+    uint64_t FramesHanded() const { return port_.framesHanded; }
+
+private:
+    // The channel as the wizard, the port menu and the sender use it.
+    class CountingPort : public SerialPort {
+    public:
+        explicit CountingPort(Tserial_event& channel) : channel_(channel) {}
+        void Send(const uint8_t* data, int length) override;
+        void SetReadSize(int size) override { channel_.SetReadSize(size); }
+        int OpenPort(const char* name, int baudRate, int parity, int dataBits,
+                     bool watchModemLines) override {
+            return channel_.OpenPort(name, baudRate, parity, dataBits, watchModemLines);
+        }
+        void ClosePort() override { channel_.ClosePort(); }
+        int LastOpenError() const override { return channel_.LastOpenError(); }
+        std::string ResolvedPath() const override { return channel_.ResolvedPath(); }
+        uint64_t framesHanded = 0;
+
+    private:
+        Tserial_event& channel_;
+    };
+
+    DeviceState state_;
+    Log& log_;
+    Tserial_event channel_;
+    CountingPort port_{channel_};
+    ChannelNotifications notifications_;
+    FrameSender sender_{port_, nullptr};
+    Decoder decoder_;
+    SyncCycle sync_;
+    ConnectionWizard wizard_;
+    uint64_t eventsHandled_ = 0;
+};
+
+}  // namespace kt::device

@@ -1,0 +1,17 @@
+// Why a port could not be opened, in words: the system's reason for the command-line
+// tool and the log, and the details of the program's open-failure message box.
+#pragma once
+
+#include <string>
+
+namespace kt::device {
+
+// The system's reason when one is known (errno), else what the open result code means.
+std::string OpenFailureReason(int result, int err);
+
+// Details for the operator (Polish): the port and the path it leads to, the system's
+// reason, and for a permission error how to get access (the dialout group).
+std::string OpenFailureDetails(const std::string& name, const std::string& path, int result,
+                               int err);
+
+}  // namespace kt::device

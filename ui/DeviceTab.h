@@ -1,0 +1,130 @@
+// The device tab "Urządzenie   " (`TabSheet2`): device information, the factory-settings
+// command and the settings panel. Its controls change only `Set`; the synchronisation
+// tick writes the differences to the indicator and repaints the panel from `Stan` once it
+// answers. It is also the screen side of the device core (DeviceView): the decoder and the
+// synchronisation tick show confirmed values through it, including the indicator tab's
+// sensor texts, kept here until that tab shows them, and the value and multiplier dialogs.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "DeviceState.h"
+#include "DeviceView.h"
+#include "Frames.h"
+#include "Numbers.h"
+
+class QKeyEvent;
+class QLineEdit;
+
+namespace Ui {
+class DeviceTab;
+}
+
+namespace kt::ui {
+
+class TMnoznikForm;
+class TWartoscForm;
+
+class DeviceTab : public QWidget, public device::DeviceView {
+    Q_OBJECT
+
+public:
+    explicit DeviceTab(QWidget* parent = nullptr);
+    ~DeviceTab() override;
+
+    // The device core this tab edits; set once, before the tab is used.
+    void Attach(device::DeviceState& state, device::FrameSender& sender,
+                device::NumberFormat format);
+    // The dialogs that show zero, offset and multiplier values (null: none).
+    void AttachDialogs(TWartoscForm* wartosc, TMnoznikForm* mnoznik);
+
+    // device::DeviceView
+    void SetModeSelection(int index) override;
+    void LoadModePicture(const std::string& path) override;
+    void SetModePictureVisible(bool visible) override;
+    void SetSensorCaption(int sensor, const std::string& caption) override;
+    void SetSensorActive(int sensor, bool active) override;
+    void SetSensorCountText(const std::string& text) override;
+    void SetZeroLabel(int sensor, const std::string& text) override;
+    void SetOffsetLabel(int sensor, const std::string& text) override;
+    void SetMultiplierLabel(int sensor, const std::string& text) override;
+    std::string ValueDialogCaption() const override;
+    void SetValueDialogText(const std::string& text) override;
+    void SetMultiplierDialogText(const std::string& text) override;
+    void SetStatusText(const std::string& text) override;
+    void SetTypeText(const std::string& text) override;
+    void SetVersionText(const std::string& text) override;
+    void SetActiveSensorSelection(int index) override;
+    void SetOnTimeText(const std::string& text) override;
+    void SetPK1Text(const std::string& text) override;
+    void SetPK2Text(const std::string& text) override;
+    void SetLedText(const std::string& text) override;
+    void SetDecpText(const std::string& text) override;
+    void SetBeepChecked(bool checked) override;
+    void PaintDevicePanelConfirmed() override;
+
+    // The indicator tab's sensor texts as last shown through DeviceView.
+    const std::string& SensorCaption(int sensor) const { return sensorCaption_[sensor]; }
+    bool SensorActive(int sensor) const { return sensorActive_[sensor]; }
+    const std::string& ZeroLabel(int sensor) const { return zeroLabel_[sensor]; }
+    const std::string& OffsetLabel(int sensor) const { return offsetLabel_[sensor]; }
+    const std::string& MultiplierLabel(int sensor) const { return multiplierLabel_[sensor]; }
+    // The mode picture as loaded (null until the first one).
+    const QImage& ModeImage() const { return modeImage_; }
+
+    // Entry colours of the settings panel.
+    static QColor TypingColour();
+    static QColor TakenColour() { return QColor(166, 202, 240); }
+    static QColor ConfirmedColour() { return QColor(Qt::white); }
+
+signals:
+    // "Połączenie..." (`BitBtn7`): the main window shows the connection wizard.
+    void wizardRequested();
+
+public slots:
+    void ComboBox1Click(int index);
+    void ComboBox2Click(int index);
+    void UpDown1Click();
+    void UpDown3Click();
+    void UpDown4Click();
+    void CheckBox15Click(bool checked);
+    void BitBtn3Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Settings panel key handling; true when the key is swallowed.
+    bool Edit4KeyPress(const QKeyEvent& key);
+    bool Edit5KeyPress(const QKeyEvent& key);
+    bool Edit9KeyPress(const QKeyEvent& key);
+    bool Edit6KeyPress(const QKeyEvent& key);
+    bool Edit7KeyPress(const QKeyEvent& key);
+    bool IntegerKeyPress(QLineEdit* edit, const QKeyEvent& key,
+                         const std::function<void(int32_t)>& store);
+    bool ThresholdKeyPress(QLineEdit* edit, const QKeyEvent& key, float& field, bool round);
+    void TakeInteger(QLineEdit* edit, const std::function<void(int32_t)>& store);
+    void ShowModePicture();
+    void ShowDevicePicture();
+
+    std::unique_ptr<Ui::DeviceTab> ui_;
+    device::DeviceState* state_ = nullptr;
+    device::FrameSender* sender_ = nullptr;
+    device::NumberFormat format_;
+    TWartoscForm* wartosc_ = nullptr;
+    TMnoznikForm* mnoznik_ = nullptr;
+    QImage modeImage_;
+
+    std::array<std::string, 3> sensorCaption_;
+    std::array<bool, 3> sensorActive_{};
+    std::array<std::string, 3> zeroLabel_;
+    std::array<std::string, 3> offsetLabel_;
+    std::array<std::string, 3> multiplierLabel_;
+};
+
+}  // namespace kt::ui
