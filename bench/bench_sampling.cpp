@@ -1,0 +1,112 @@
+// Cost of one idle pass of the sampling clock (nothing due, and sending a request) and of
+// handing one measurement on to four subscribers, with the heap allocations each makes.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <new>
+
+#include "SamplingClock.h"
+#include "SilentViews.h"
+
+using namespace kt::measurement;
+using kt::device::DeviceState;
+
+namespace {
+
+long g_allocations = 0;
+
+class NullSink : public kt::device::FrameSink {
+public:
+    void Send(const uint8_t*, int) override {}
+};
+
+// Advances one hundredth every `every` readings, so passes see time move now and then.
+class TickingClock : public HundredthsClock {
+public:
+    explicit TickingClock(int every) : every_(every) {}
+    int64_t NowHundredths() override { return ++reads_ / every_; }
+
+private:
+    int every_;
+    int64_t reads_ = 0;
+};
+
+class Summer : public SampleSubscriber {
+public:
+    double total = 0;
+    void OnSample(const Sample& s) override { total += s.angle[0] + s.elapsed; }
+};
+
+struct Figures {
+    double ns;
+    double allocationsPerCall;
+};
+
+Figures Measure(int iterations, const std::function<void()>& body) {
+    const long allocationsBefore = g_allocations;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < iterations; ++i) body();
+    const auto t1 = std::chrono::steady_clock::now();
+    return {std::chrono::duration<double, std::nano>(t1 - t0).count() / iterations,
+            static_cast<double>(g_allocations - allocationsBefore) / iterations};
+}
+
+void Print(const char* what, Figures f) {
+    std::printf("%-44s %8.1f ns  %.3f allocations\n", what, f.ns, f.allocationsPerCall);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+int main() {
+    DeviceState device;
+    device.deviceReady = true;
+    device.typeStatus = kt::device::TypeStatus::Recognised;
+    NullSink sink;
+    kt::device::FrameSender sender(sink, nullptr);
+    kt::device::SilentDialogs dialogs;
+    SilentSamplingView view;
+    const int n = 2000000;
+
+    TickingClock ticking(4);
+    SamplingClock sampling(device, sender, dialogs, view, ticking, ',');
+    sampling.SetPeriodMs(10000000);
+    sampling.Start();
+    Print("idle pass, fixed period, nothing due:", Measure(n, [&] { sampling.OnIdle(); }));
+    sampling.SetPeriodMs(10);
+    Print("idle pass, fixed 10 ms, request every 4th:", Measure(n, [&] { sampling.OnIdle(); }));
+    sampling.SetRealTime(true);
+    Print("idle pass, real time, silent device:", Measure(n, [&] { sampling.OnIdle(); }));
+
+    SteadyHundredthsClock steady;
+    SamplingClock onSteady(device, sender, dialogs, view, steady, ',');
+    Print("idle pass on the steady clock (stopped):", Measure(n, [&] { onSteady.OnIdle(); }));
+
+    Summer subscribers[4];
+    for (Summer& s : subscribers) sampling.Subscribe(s);
+    device.sensorPresent[0] = device.sensorPresent[2] = true;
+    Print("measurement hand-on, 4 subscribers:", Measure(n, [&] {
+              sampling.OnMeasurementFrame();
+              sampling.MeasurementUpdate();
+          }));
+    sampling.SetRealTime(false);
+    Print("measurement hand-on, fixed mode:", Measure(n, [&] {
+              sampling.OnMeasurementFrame();
+              sampling.MeasurementUpdate();
+          }));
+    std::printf("(samples %llu, checksum %.1f)\n",
+                static_cast<unsigned long long>(sampling.Counters().samples), subscribers[0].total);
+    return 0;
+}

@@ -1,0 +1,205 @@
+#include "SamplingClock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "DotToComma.h"
+#include "Numbers.h"
+
+namespace kt::measurement {
+
+namespace {
+
+// A fixed-period request goes out once the countdown is down to this; what is left
+// below it is dropped, not carried into the next period.
+constexpr double kRequestThreshold = 0.005;
+// How long a real-time request may stay unanswered before it is sent again.
+constexpr float kRealTimeGuard = 0.05f;
+// Countdowns are sums of whole hundredths and whole milliseconds; comparing with this
+// margin (a microsecond, far below the clock's hundredth) keeps an exact remainder from
+// missing its threshold by a rounding error of the binary fractions.
+constexpr double kMargin = 1e-6;
+constexpr int kRateFrames = 10;
+
+// Nearest multiple of 0.01, ties to even.
+double RoundTo2(double x) {
+    return std::nearbyint(x / 0.01) * 0.01;
+}
+
+}  // namespace
+
+SamplingClock::SamplingClock(device::DeviceState& device, device::FrameSender& sender,
+                             device::Dialogs& dialogs, SamplingView& view, HundredthsClock& clock,
+                             char decimalSeparator)
+    : device_(device),
+      sender_(sender),
+      dialogs_(dialogs),
+      view_(view),
+      clock_(clock),
+      decimalSeparator_(decimalSeparator) {
+    state_.previousClock = clock_.NowHundredths();
+}
+
+bool SamplingClock::Sampling() const {
+    return device_.Device.GO && device_.typeStatus != device::TypeStatus::NotAnswered;
+}
+
+void SamplingClock::OnIdle() {
+    // One reading per pass: the time between two readings of the same pass is then
+    // counted by the next pass instead of being lost.
+    const int64_t now = clock_.NowHundredths();
+    const double step =
+        static_cast<double>(std::max<int64_t>(now - state_.previousClock, 0)) / 100.0;
+    state_.lastStep = step;
+    state_.previousClock = now;
+    if (!Sampling()) return;
+    state_.elapsed += step;
+    if (realTime_) {
+        RealTimePass(step);
+    } else {
+        FixedPeriodPass(step);
+    }
+}
+
+void SamplingClock::FixedPeriodPass(double step) {
+    state_.countdown -= step;
+    if (state_.countdown > kRequestThreshold + kMargin) return;
+    Request();
+    state_.countdown = static_cast<double>(periodMs_) * 0.001;
+    device_.Device.bledna_transmisja = 0;
+}
+
+void SamplingClock::RealTimePass(double step) {
+    device::DeviceFlags& flags = device_.Device;
+    if (!flags.zapytanie) {
+        Request();
+        flags.zapytanie = true;
+        state_.rtGuard = kRealTimeGuard;
+        return;
+    }
+    state_.rtGuard = static_cast<float>(state_.rtGuard - step);
+    if (state_.rtGuard > kMargin) return;
+    flags.zapytanie = false;  // the next pass asks again
+    flags.bledna_transmisja = 1;
+    ++counters_.realTimeTimeouts;
+}
+
+void SamplingClock::Request() {
+    sender_.RequestMeasurement();
+    ++counters_.requests;
+}
+
+bool SamplingClock::RefreshReadouts() {
+    if (state_.lastStep == 0) return false;
+    std::string rate;
+    if (!realTime_) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%3.5f", 1000.0 / static_cast<double>(periodMs_));
+        rate = DotToComma(text);
+    }
+    view_.SetSamplesPerSecondText(rate);
+    view_.SetElapsedText(device::GeneralForm(RoundTo2(state_.elapsed), decimalSeparator_));
+    return true;
+}
+
+std::optional<int64_t> SamplingClock::MillisecondsUntilDue() const {
+    if (!Sampling()) return std::nullopt;
+    double seconds = 0;
+    if (!realTime_) {
+        seconds = state_.countdown - kRequestThreshold;
+    } else if (device_.Device.zapytanie) {
+        seconds = state_.rtGuard;
+    }
+    if (seconds <= kMargin) return 0;
+    return static_cast<int64_t>(std::ceil((seconds - kMargin) * 1000.0));
+}
+
+void SamplingClock::BeginRun() {
+    state_.elapsed = 0;
+    state_.countdown = 0;  // the first request goes out at the next pass
+    ClearRealTimeRate();
+}
+
+// Without this a rate measured across a restart would compare the new run's elapsed
+// time with the old run's and come out negative.
+void SamplingClock::ClearRealTimeRate() {
+    state_.rtFrames = 0;
+    state_.rtLastElapsed = state_.elapsed;
+}
+
+void SamplingClock::ShowLock() {
+    view_.SetSettingsLocked(device_.Device.GO);
+}
+
+void SamplingClock::Start() {
+    if (!device_.deviceReady) {
+        dialogs_.ShowPlainMessage(kNoDeviceMessage);
+        view_.ShowConnectionWizard();
+        return;
+    }
+    BeginRun();
+    device_.Device.GO = true;
+    phase_ = RunPhase::Running;
+    ShowLock();
+}
+
+void SamplingClock::Stop() {
+    stoppedElapsed_ = RunElapsed();
+    BeginRun();
+    device_.Device.GO = false;
+    phase_ = RunPhase::Stopped;
+    ShowLock();
+}
+
+void SamplingClock::Pause() {
+    // From Stopped this starts a run without the readiness test, counting on from 0.
+    device_.Device.GO = !device_.Device.GO;
+    phase_ = device_.Device.GO ? RunPhase::Running : RunPhase::Paused;
+    ShowLock();
+}
+
+void SamplingClock::Halt() {
+    device_.Device.GO = false;
+    if (phase_ == RunPhase::Running) phase_ = RunPhase::Paused;
+    ShowLock();
+}
+
+void SamplingClock::ResetElapsed() {
+    state_.elapsed = 0;
+    ClearRealTimeRate();
+}
+
+int64_t SamplingClock::SetPeriodMs(int64_t periodMs) {
+    periodMs_ = std::clamp(periodMs, kMinPeriodMs, kMaxPeriodMs);
+    return periodMs_;
+}
+
+void SamplingClock::OnMeasurementFrame() {
+    if (!realTime_) return;
+    if (++state_.rtFrames < kRateFrames) return;
+    const double meanMs = (state_.elapsed - state_.rtLastElapsed) * 1000.0 * 0.1;
+    view_.SetRealTimePeriodText(device::GeneralForm(RoundTo2(meanMs), decimalSeparator_));
+    state_.rtLastElapsed = state_.elapsed;
+    state_.rtFrames = 0;
+}
+
+void SamplingClock::FillSample() {
+    sample_.number = counters_.samples++;
+    sample_.elapsed = state_.elapsed;
+    for (int i = 0; i < 3; ++i) {
+        sample_.sensorPresent[i] = device_.sensorPresent[i];
+        sample_.angle[i] = device_.angle[i];
+        sample_.cycles[i] = device_.cycles[i];
+    }
+    sample_.cyclesCounted = device_.Stan.mode == 3;
+    sample_.outputOn[0] = device_.outputOn[0];
+    sample_.outputOn[1] = device_.outputOn[1];
+}
+
+void SamplingClock::MeasurementUpdate() {
+    FillSample();
+    for (SampleSubscriber* subscriber : subscribers_) subscriber->OnSample(sample_);
+}
+
+}  // namespace kt::measurement
