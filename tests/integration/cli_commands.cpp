@@ -137,9 +137,23 @@ TEST_F(CliTest, UsageErrorsSendNothing) {
     EXPECT_EQ(Run("set PK1=1,5").exitCode, 2);
     EXPECT_EQ(Run("frobnicate").exitCode, 2);
     EXPECT_EQ(server.RequestsServed(), before);
-    const RunResult r = Run("--port COM77 identify");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("cannot open COM77"), std::string::npos) << r.err;
+}
+
+// The system's reason reaches the operator; the whole name is opened however long it is.
+TEST_F(CliTest, PortsAreOpenedByTheirWholeNameOrExplainedWhenTheyCannotBe) {
+    for (const char* port : {"COM77", "/nonexistent"}) {
+        const RunResult r = Run(std::string("--port ") + port + " identify");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(std::string("cannot open ") + port + ": No such file or directory"),
+                  std::string::npos)
+            << r.err;
+    }
+    const fs::path longPath = dir / "a/path/longer/than/nine/COM1";
+    fs::create_directories(longPath.parent_path());
+    fs::create_symlink(dir / "COM1", longPath);
+    const RunResult r = Run("--port " + longPath.string() + " identify");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("type=KT210V"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

@@ -161,6 +161,13 @@ void MainPanelTest::thresholdsUseLocaleSeparatorAndRoundP1Only() {
     Type(e7, "-10,0006");
     Enter(e7);
     QCOMPARE(h_->State().Set.PK2, -10.0006f);
+
+    // Values no float can hold are refused like text that is not a number.
+    for (const char* text : {"1E39", "-4E38", "1E999"}) {
+        Type(e7, QString::fromLatin1(text));
+        Enter(e7);
+        QCOMPARE(h_->State().Set.PK2, -10.0006f);
+    }
 }
 
 void MainPanelTest::refreshGuardBlocksIntegerBoxesAndListsOnly() {

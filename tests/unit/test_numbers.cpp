@@ -74,4 +74,14 @@ TEST(Parsers, DecimalsUseTheGivenSeparatorOnly) {
     EXPECT_FALSE(ParseDecimal("1e999", ','));
 }
 
+TEST(Parsers, Float32ValuesMustFitAFloat) {
+    EXPECT_DOUBLE_EQ(*ParseFloat32("3,4E38", ','), 3.4e38);
+    EXPECT_DOUBLE_EQ(*ParseFloat32("-12,5", ','), -12.5);
+    EXPECT_FALSE(ParseFloat32("3,5E38", ','));
+    EXPECT_FALSE(ParseFloat32("-1E39", ','));
+    EXPECT_FALSE(ParseFloat32("1e999", ','));
+    EXPECT_FALSE(ParseFloat32("nan", ','));
+    EXPECT_FALSE(ParseFloat32("inf", ','));
+}
+
 }  // namespace

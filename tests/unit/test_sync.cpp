@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+
 #include "Decoder.h"
 #include "Fakes.h"
 #include "SyncCycle.h"
@@ -57,6 +60,31 @@ TEST_F(SyncTest, FreshStateFindsNothingToWriteAndPollsStatusAtOnce) {
     EXPECT_EQ(TickFrame(), "F1 F1 1A 00 00 00 00 1A");
     for (int i = 0; i < 8; ++i) EXPECT_EQ(TickFrame(), "") << i;
     EXPECT_EQ(TickFrame(), "F1 F1 1A 00 00 00 00 1A");  // every ninth idle tick
+}
+
+// A float answer that is not a finite number changes nothing: stored, it would never
+// compare equal to the request and the tick would rewrite it forever, starving every
+// later field and the status poll.
+TEST_F(SyncTest, NonFiniteAnswersAreRefusedSoTheTickGoesOnPolling) {
+    log.visible = true;
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity()};
+    const uint8_t codes[] = {cmd::PK1, cmd::PK2, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    for (const uint8_t code : codes) {
+        for (const float value : bad) {
+            const DeviceParams before = state.Stan;
+            const auto f = BuildFrame(kHeaderAnswer, code, Float32Payload(value));
+            decoder.ProcessBlock(f.bytes.data(), kFrameSize);
+            EXPECT_EQ(std::memcmp(&before, &state.Stan, sizeof before), 0) << int(code);
+            EXPECT_FALSE(state.refreshPending) << int(code);
+            EXPECT_EQ(log.frameLines.back(), "  <<NOT A NUMBER :(") << int(code);
+        }
+    }
+    // With nothing to write, the tick polls the status as usual.
+    log.visible = false;
+    EXPECT_EQ(TickFrame(), "F1 F1 1A 00 00 00 00 1A");
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(TickFrame(), "") << i;
 }
 
 TEST_F(SyncTest, TwoChangesGoOutOneAfterTheOtherWithARefreshBetween) {
