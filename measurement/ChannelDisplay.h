@@ -19,6 +19,15 @@ struct ChannelDisplay {
     }
 };
 
+// After a measurement answer: the display of each channel whose "Aktywny" box is ticked
+// shows the channel's value; the others keep what they showed.
+inline void ShowMeasurement(ChannelDisplay (&displays)[3], const bool (&active)[3],
+                            const float (&angle)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        if (active[i]) displays[i].Show(angle[i]);
+    }
+}
+
 // The display's text: the value as "%3.4f" writes it (decimal point), or the dashes.
 inline std::string DisplayText(const ChannelDisplay& display) {
     if (!display.shown) return std::string(kNoValueText);

@@ -126,17 +126,13 @@ StampKind RegistrationTable::Stamp(int row, int64_t& wallTime) const {
 }
 
 std::string RegistrationTable::StampText(StampKind kind, int64_t wallTime) const {
-    switch (kind) {
-        case StampKind::Date:
-            return "(" + dateTime_.ShortDate(wallTime) + ")";
-        case StampKind::Time:
-            return "(" + dateTime_.LongTime(wallTime) + ")";
-        case StampKind::DateAndTime:
-            return "(" + dateTime_.ShortDate(wallTime) + " " + dateTime_.LongTime(wallTime) + ")";
-        case StampKind::None:
-            break;
-    }
-    return {};
+    if (kind == StampKind::None) return {};
+    std::string text = "(";
+    if (kind != StampKind::Time) text += dateTime_.ShortDate(wallTime);
+    if (kind == StampKind::DateAndTime) text += ' ';
+    if (kind != StampKind::Date) text += dateTime_.LongTime(wallTime);
+    text += ')';
+    return text;
 }
 
 std::string RegistrationTable::CellText(int row, int column) const {

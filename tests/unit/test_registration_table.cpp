@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -95,6 +96,23 @@ TEST(RegistrationTable, InformationColumnFollowsTheBoxesAtRegistration) {
         EXPECT_EQ(table.ColumnWidth(0), c.width) << c.text;
         EXPECT_EQ(table.CellText(4, 0), "3 ");  // earlier rows keep what they were made with
     }
+}
+
+// From the displays to the cells: an inactive channel keeps its last value, a channel
+// whose display never showed anything registers the dashes.
+TEST(RegistrationTable, RegistersWhatTheDisplaysShowUnderTheAktywnyRule) {
+    FakeDateTimeTexts dates;
+    RegistrationTable table(dates);
+    RowSource s = Source();
+    ChannelDisplay displays[3];
+    ShowMeasurement(displays, {true, true, false}, {10.5f, 20.25f, 30.0f});
+    ShowMeasurement(displays, {true, false, false}, {11.5f, 21.25f, 31.0f});
+    std::copy(std::begin(displays), std::end(displays), std::begin(s.display));
+    table.AddRow(s);
+    EXPECT_EQ(table.CellText(1, 2), "11,5000");
+    EXPECT_EQ(table.CellText(1, 3), "20,2500");
+    EXPECT_EQ(table.CellText(1, 4), "-------------");
+    EXPECT_EQ(DisplayText(displays[1]), "20.2500");
 }
 
 TEST(RegistrationTable, UntickedBoxesLeaveCellsEmptyButTheRowStillCounts) {
