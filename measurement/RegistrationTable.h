@@ -2,8 +2,9 @@
 // stamped with the elapsed measuring time, a sample number and the wall-clock time.
 // Rows are compact (what they were made from, 32 bytes) rather than nine strings, since
 // a 10 ms period registers 360,000 rows an hour; cell texts are made when a cell is
-// drawn or saved. Grid coordinates are (row, column); row 0 holds the titles and
-// column 0 the information text, as in the window's grid.
+// drawn or saved. The sample number is not stored: it is the row's place since start-up
+// or the last clearing (row 1 is sample 0). Grid coordinates are (row, column); row 0 holds the
+// titles and column 0 the information text, as in the window's grid.
 #pragma once
 
 #include <cstdint>

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "CellFormats.h"
-#include "ChannelDisplay.h"
 #include "Windows1250.h"
 
 using namespace kt::measurement;
@@ -98,15 +97,6 @@ TEST(CellFormats, PadCellFramesRightAlignedAndNeverCuts) {
     EXPECT_EQ(PadCell(15, "-------------"), "|------------- |");  // one wider than 15
     EXPECT_EQ(PadCell(2, "a"), "|a |");
     EXPECT_EQ(DotToComma("1.2.3 x"), "1,2,3 x");
-}
-
-TEST(CellFormats, DisplayShowsDashesUntilItHasShownAValue) {
-    ChannelDisplay display;
-    EXPECT_EQ(DisplayText(display), "-------------");
-    display.Show(359.99994f);
-    EXPECT_EQ(DisplayText(display), "359.9999");
-    display.Show(0);
-    EXPECT_EQ(DisplayText(display), "0.0000");
 }
 
 }  // namespace

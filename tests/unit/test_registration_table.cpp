@@ -113,6 +113,7 @@ TEST(RegistrationTable, RegistersWhatTheDisplaysShowUnderTheAktywnyRule) {
     EXPECT_EQ(table.CellText(1, 3), "20,2500");
     EXPECT_EQ(table.CellText(1, 4), "-------------");
     EXPECT_EQ(DisplayText(displays[1]), "20.2500");
+    EXPECT_EQ(DisplayText(displays[2]), "-------------");
 }
 
 TEST(RegistrationTable, UntickedBoxesLeaveCellsEmptyButTheRowStillCounts) {
