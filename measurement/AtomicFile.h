@@ -1,0 +1,36 @@
+// The one way the program writes a file: the bytes go to a temporary file in the
+// target's folder, which is flushed, synced and renamed over the target, so a reader
+// sees either the old file or the whole new one and a failed save leaves the old file
+// untouched. A symbolic link is followed to its final target (the link stays a link);
+// an existing file keeps its permission bits (and, where allowed, its owner); a new one
+// gets 0666 less the umask. Only regular files are ever replaced.
+#pragma once
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <string>
+#include <string_view>
+
+namespace kt::measurement {
+
+struct FileWriteResult {
+    int error = 0;           // errno of the failing step; 0 on success
+    std::string step;        // the failing step ("open", "write", "fsync", "rename", ...)
+    std::string reason;      // the system's text for `error`
+    std::string targetPath;  // the file that was (or would have been) replaced
+    bool ok() const { return error == 0; }
+};
+
+// The system calls the writer uses where a disk can fail; tests replace them to inject
+// faults (a full disk, an I/O error on sync, a refused rename).
+struct FileSystemCalls {
+    ssize_t (*write)(int fd, const void* data, size_t size) = ::write;
+    int (*fsync)(int fd) = ::fsync;
+    int (*rename)(const char* from, const char* to) = ::rename;
+};
+
+FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls = {});
+
+}  // namespace kt::measurement

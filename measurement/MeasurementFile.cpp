@@ -1,0 +1,188 @@
+#include "MeasurementFile.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "CellFormats.h"
+#include "Numbers.h"
+#include "Windows1250.h"
+
+namespace kt::measurement {
+
+namespace {
+
+constexpr char kTab = '\t';
+
+// Column 0 of data rows in Windows-1250. Neighbouring rows mostly share their second, so
+// the converted stamp is kept until the stamp changes.
+class InformationColumn {
+public:
+    InformationColumn(const RegistrationTable& table, Windows1250Encoder& encoder)
+        : table_(table), encoder_(encoder) {}
+
+    void Append(std::string& out, int row) {
+        table_.AppendSampleNumber(out, row);
+        int64_t wallTime = 0;
+        const StampKind kind = table_.Stamp(row, wallTime);
+        if (kind == StampKind::None) return;
+        if (!cached_ || kind != kind_ || wallTime != wallTime_) {
+            stamp_.clear();
+            encoder_.Append(table_.StampText(kind, wallTime), stamp_);
+            cached_ = true;
+            kind_ = kind;
+            wallTime_ = wallTime;
+        }
+        out += stamp_;
+    }
+
+private:
+    const RegistrationTable& table_;
+    Windows1250Encoder& encoder_;
+    bool cached_ = false;
+    StampKind kind_ = StampKind::None;
+    int64_t wallTime_ = 0;
+    std::string stamp_;
+};
+
+std::string FrequencyText(int64_t periodMs) {
+    std::string text;
+    AppendFixed(text, 1000.0 / static_cast<double>(periodMs), 6);  // "%3f"; 0 ms: "inf"
+    return text;
+}
+
+struct Layout {
+    const RegistrationTable& table;
+    const MeasurementFileInput& input;
+    int rowCount;
+    WrittenChannels channels;
+    Windows1250Text& file;
+};
+
+void WriteExcel(const Layout& l) {
+    Windows1250Text& f = l.file;
+    const MeasurementFileInput& in = l.input;
+    f.Line("typ urządzenia=\t" + in.typeName);
+    f.Line("data pomiaru=\t" + in.dateText);
+    f.Line("godzina pomiaru= \t" + in.timeText);
+    f.Line("czas trwania pomiaru=\t" + DotToComma(device::GeneralForm(in.duration, ',')) +
+           "\t [s]");
+    f.Line("Ilosc próbek=\t" + std::to_string(l.rowCount - 1));
+    if (in.realTime) {
+        f.Line("Częstotliwość próbkowania=[real time]");
+    } else {
+        f.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + "\t [ms]");
+        f.Line("Częstotliwość próbkowania=\t" + DotToComma(FrequencyText(in.periodMs)) +
+               "\t[próbek/sek]");
+    }
+    f.Line("");
+    f.Line("");
+    std::string titles = "Index\tCzas [s]\t";
+    for (int i = 0; i < 3; ++i) {
+        if (l.channels.channel[i]) titles += "Czujnik_" + std::to_string(i) + "\t";
+    }
+    f.Line(titles + "PK1\tPK2\t");
+
+    std::string& out = f.bytes();
+    out.reserve(out.size() + static_cast<size_t>(l.rowCount) * 64);
+    InformationColumn information(l.table, f.encoder());
+    for (int row = 1; row < l.rowCount; ++row) {
+        information.Append(out, row);
+        out += kTab;
+        for (int column = 1; column <= 6; ++column) {
+            if (column >= 2 && column <= 4 && !l.channels.channel[column - 2]) continue;
+            l.table.AppendDataCell(out, row, column);
+            out += kTab;
+        }
+        out += "\r\n";
+    }
+}
+
+void WriteTextHeader(const Layout& l) {
+    Windows1250Text& f = l.file;
+    const MeasurementFileInput& in = l.input;
+    char duration[64];
+    std::snprintf(duration, sizeof duration, "%g", in.duration);  // a stream's default form
+    f.Line("typ urządzenia= \t" + in.typeName);
+    f.Line("data pomiaru= \t\t\"" + in.dateText + "\"");
+    f.Line("godzina pomiaru= \t\"" + in.timeText + "\"");
+    f.Line("czas trwania pomiaru= \t" + std::string(duration) + " [s]");
+    f.Line("Ilosc próbek= \t\t" + std::to_string(l.rowCount - 1));
+    if (in.realTime) {
+        f.Line("Częstotliwość próbkowania= [real time]");
+    } else {
+        f.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + " [ms]");
+        f.Line("Częstotliwość próbkowania= \t" + FrequencyText(in.periodMs) + "\t [próbek / sek]");
+    }
+    for (int i = 0; i < 4; ++i) f.Line("");
+}
+
+void WriteText(const Layout& l) {
+    WriteTextHeader(l);
+    std::string& out = l.file.bytes();
+    InformationColumn information(l.table, l.file.encoder());
+    std::string cell;
+    information.Append(cell, 1);
+    // The information column is as wide as row 1 needs, for the titles and every row.
+    const int width = std::max(12, static_cast<int>(cell.size()) + 5);
+
+    AppendPadCell(out, width, "Index   ");
+    out += "|    Czas [s] |";
+    for (int i = 0; i < 3; ++i) {
+        if (l.channels.channel[i]) out += "|  Czujnik_" + std::to_string(i) + "  |";
+    }
+    out += "|  PK1 ||  PK2 |\r\n";
+    const int ruleLength = width + 15 + 15 * l.channels.count() + 8 + 8;
+    out.append(static_cast<size_t>(ruleLength), '-');
+    out += "\r\n";
+
+    out.reserve(out.size() + static_cast<size_t>(l.rowCount) * (ruleLength + 2));
+    for (int row = 1; row < l.rowCount; ++row) {
+        cell.clear();
+        information.Append(cell, row);
+        AppendPadCell(out, width, cell);
+        for (int column = 1; column <= 6; ++column) {
+            if (column >= 2 && column <= 4 && !l.channels.channel[column - 2]) continue;
+            cell.clear();
+            l.table.AppendDataCell(cell, row, column);
+            AppendPadCell(out, column <= 4 ? 15 : 8, cell);
+        }
+        out += "\r\n";
+    }
+}
+
+// The grid rows the save covers: rows registered after the save started are not part of it.
+int SnapshotRows(const RegistrationTable& table, const MeasurementFileInput& input) {
+    return std::clamp(input.rowCount, 2, table.RowCount());
+}
+
+}  // namespace
+
+WrittenChannels ChannelsToWrite(const RegistrationTable& table, const MeasurementFileInput& input) {
+    const int rowCount = SnapshotRows(table, input);
+    WrittenChannels written;
+    for (int i = 0; i < 3; ++i) {
+        written.channel[i] = (input.sensorPresent[i] && input.channelActive[i]) ||
+                             table.ColumnHoldsValues(2 + i, rowCount);
+    }
+    return written;
+}
+
+bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
+                          MeasurementFileFormat format, std::string& bytes, std::string& reason) {
+    Windows1250Text file;
+    if (!file.ok()) {
+        reason = file.error();
+        return false;
+    }
+    const Layout layout{table, input, SnapshotRows(table, input), ChannelsToWrite(table, input),
+                        file};
+    if (format == MeasurementFileFormat::Excel) {
+        WriteExcel(layout);
+    } else {
+        WriteText(layout);
+    }
+    bytes = std::move(file.bytes());
+    return true;
+}
+
+}  // namespace kt::measurement
