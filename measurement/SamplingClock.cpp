@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "DotToComma.h"
+#include "CellFormats.h"
 #include "Numbers.h"
 
 namespace kt::measurement {
