@@ -15,6 +15,7 @@ DeviceCore::DeviceCore(const DeviceCoreSetup& setup)
       wizard_(state_, port_, sender_, sync_, setup.dialogs) {
     channel_.SetBaseDirectory(setup.startupDirectory);
     channel_.SetLog(&log_);
+    channel_.SetFrameCutter(&CutFrame);
     decoder_.SetLog(&log_);
     notifications_.Attach(channel_);
 }
@@ -26,6 +27,28 @@ DeviceCore::~DeviceCore() {
 void DeviceCore::HandleEvent(const ChannelEvent& event) {
     ++eventsHandled_;
     decoder_.Process(event);
+    if (event.kind == ChannelEvent::Kind::Closed) OnClosed();
+}
+
+void DeviceCore::SetFrameExactReads(bool on) {
+    channel_.SetFrameCutter(on ? &CutFrame : nullptr);
+}
+
+// A close the program did not ask for (cable pulled, adapter gone) is a disconnect: the
+// device is no longer ready, a running acquisition pauses with its elapsed time kept,
+// the synchronisation stops writing, and no frame waits for the next open.
+void DeviceCore::OnClosed() {
+    const bool requested = port_.closeRequested;
+    port_.closeRequested = false;
+    if (requested || state_.portOpen) return;  // closed on purpose, or opened again since
+    ++portsLost_;
+    const bool wasRunning = state_.Device.GO;
+    state_.deviceReady = false;
+    state_.Device.GO = false;
+    channel_.DiscardPendingSend();
+    log_.Warning("port " + state_.portName + " lost: device marked not connected" +
+                 (wasRunning ? ", acquisition paused" : ""));
+    if (onPortLost_) onPortLost_();
 }
 
 void DeviceCore::SetFrameLog(FrameLog* log) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ChannelNotifications.h"
@@ -46,6 +47,12 @@ public:
 
     // The traffic monitor (null: none) for the sender, the decoder and the sync dump.
     void SetFrameLog(FrameLog* log);
+    // Reads that end on whole frames (on by default); off, a read ends only at the read
+    // size or after the inter-byte time. Takes effect at the next open.
+    void SetFrameExactReads(bool on);
+    // Called when the port is lost under the program (a close it did not ask for), after
+    // the device has been marked not ready and the acquisition stopped.
+    void SetPortLostHandler(std::function<void()> handler) { onPortLost_ = std::move(handler); }
 
     DeviceState& State() { return state_; }
     const DeviceState& State() const { return state_; }
@@ -60,6 +67,7 @@ public:
     // Channel events handled and frames handed to the channel since construction.
     uint64_t EventsHandled() const { return eventsHandled_; }
     uint64_t FramesHanded() const { return port_.framesHanded; }
+    uint64_t PortsLost() const { return portsLost_; }
 
 private:
     // The channel as the wizard, the port menu and the sender use it.
@@ -72,10 +80,14 @@ private:
                      bool watchModemLines) override {
             return channel_.OpenPort(name, baudRate, parity, dataBits, watchModemLines);
         }
-        void ClosePort() override { channel_.ClosePort(); }
+        void ClosePort() override {
+            if (channel_.WorkerRunning()) closeRequested = true;
+            channel_.ClosePort();
+        }
         int LastOpenError() const override { return channel_.LastOpenError(); }
         std::string ResolvedPath() const override { return channel_.ResolvedPath(); }
         uint64_t framesHanded = 0;
+        bool closeRequested = false;  // the program closed the port itself
 
     private:
         Tserial_event& channel_;
@@ -90,7 +102,11 @@ private:
     Decoder decoder_;
     SyncCycle sync_;
     ConnectionWizard wizard_;
+    void OnClosed();
+
     uint64_t eventsHandled_ = 0;
+    uint64_t portsLost_ = 0;
+    std::function<void()> onPortLost_;
 };
 
 }  // namespace kt::device

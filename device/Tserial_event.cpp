@@ -154,6 +154,9 @@ struct Tserial_event::WorkerState {
     int readTarget = 0;
     int readCount = 0;
     int64_t readDeadlineNs = 0;
+    // Bytes read after the end of a frame: the beginning of the next block.
+    uint8_t carry[kReceiveBufferSize] = {};
+    int carryCount = 0;
     bool writing = false;
     int writeOffset = 0;
     bool modemCounters = false;  // TIOCGICOUNT works: ring pulses between samples count
@@ -211,6 +214,10 @@ Tserial_event::~Tserial_event() {
 void Tserial_event::SetNotificationHandler(SerialNotificationHandler handler, void* context) {
     handler_ = handler;
     handlerContext_ = context;
+}
+
+void Tserial_event::SetFrameCutter(FrameCutter cutter) {
+    frameCutter_ = cutter;
 }
 
 void Tserial_event::SetLog(Log* log) {
@@ -341,6 +348,12 @@ void Tserial_event::Send(const uint8_t* data, int length) {
     Signal(kWriteRequest);
 }
 
+void Tserial_event::DiscardPendingSend() {
+    if (workerRunning_.load()) return;
+    requests_.fetch_and(~kWriteRequest);
+    writeBusy_.store(false);
+}
+
 void Tserial_event::ReleaseReceiveBuffer() {
     Signal(kReadRequest);
 }
@@ -419,12 +432,7 @@ bool Tserial_event::ServeRequests(WorkerState& w) {
     }
     if (bits & kReadRequest) {
         requests_.fetch_and(~kReadRequest);
-        if (!w.reading) {
-            w.reading = true;
-            w.readTarget = readSize_.load();
-            w.readCount = 0;
-            readBusy_.store(true);
-        }
+        if (!w.reading) StartRead(w);
     }
     if (bits & kWriteRequest) {
         requests_.fetch_and(~kWriteRequest);
@@ -456,12 +464,44 @@ bool Tserial_event::ReadAvailable(WorkerState& w) {
     if (n == 0) return w.Fail("the line hung up", 0);
     if (n < 0) return errno == EAGAIN || w.Fail("reading failed", errno);
     w.readCount += static_cast<int>(n);
+    EndReadIfDone(w);
+    return true;
+}
+
+// A new read begins with the bytes left over from the last one, if any.
+void Tserial_event::StartRead(WorkerState& w) {
+    w.reading = true;
+    w.readTarget = readSize_.load();
+    w.readCount = std::min(w.carryCount, w.readTarget);
+    readBusy_.store(true);
+    if (w.readCount == 0) return;
+    std::memcpy(receiveBuffer_, w.carry, static_cast<size_t>(w.readCount));
+    w.carryCount -= w.readCount;
+    std::memmove(w.carry, w.carry + w.readCount, static_cast<size_t>(w.carryCount));
+    EndReadIfDone(w);
+}
+
+// Ends the read at the first whole frame (or at junk before a header pair) when the
+// bytes hold one, at the read size when reached, and else waits for more bytes, at most
+// the inter-byte time. What follows the frame is kept for the next read.
+void Tserial_event::EndReadIfDone(WorkerState& w) {
+    if (frameCutter_ != nullptr) {
+        const FrameCut cut = frameCutter_(receiveBuffer_, w.readCount);
+        if (cut.kind != FrameCut::Kind::Incomplete && cut.length > 0) {
+            const int rest = w.readCount - cut.length;
+            std::memmove(w.carry + rest, w.carry, static_cast<size_t>(w.carryCount));
+            std::memcpy(w.carry, receiveBuffer_ + cut.length, static_cast<size_t>(rest));
+            w.carryCount += rest;
+            w.readCount = cut.length;
+            CompleteRead(w);
+            return;
+        }
+    }
     if (w.readCount >= w.readTarget) {
         CompleteRead(w);
     } else {
         w.readDeadlineNs = NowNs() + kInterByteTimeoutMs * kNsPerMs;
     }
-    return true;
 }
 
 void Tserial_event::CompleteRead(WorkerState& w) {
@@ -528,8 +568,9 @@ void Tserial_event::EndWorker(WorkerState& w) {
     readBusy_.store(false);
     // A half-written block is dropped; a block not yet started stays queued.
     if (w.writing) writeBusy_.store(false);
-    Notify(SERIAL_DISCONNECTED);
+    // Cleared before the closed notification, so whoever handles it sees no worker.
     workerRunning_.store(false);
+    Notify(SERIAL_DISCONNECTED);
     {
         std::lock_guard<std::mutex> lock(finishMutex_);
         workerFinished_ = true;

@@ -3,9 +3,11 @@
 //
 // The worker sleeps in one ppoll() on the port and an eventfd that carries the client's
 // requests (stop, read, write) as bits of an atomic word; a stop request is served
-// before anything else. A read completes when the read size is reached or 40 ms pass
-// without a further byte after the first one (a poll deadline restarted after every
-// chunk; the first byte is awaited without time-out); it never completes empty. After
+// before anything else. With a frame cutter (SetFrameCutter) a read completes as soon as
+// its bytes hold one whole frame, and the bytes after it begin the next read. Otherwise a
+// read completes when the read size is reached or 40 ms pass without a further byte
+// after the first one (a poll deadline restarted after every chunk; the first byte is
+// awaited without time-out); it never completes empty. After
 // notification 3 no read is outstanding until the client calls ReleaseReceiveBuffer,
 // which the handler may do from inside the notification. At most one write is in
 // flight; partial writes are continued when the port is writable again. No allocation
@@ -38,6 +40,7 @@
 #include <string>
 #include <thread>
 
+#include "FrameCut.h"
 #include "SerialPort.h"
 
 struct termios;
@@ -69,6 +72,9 @@ enum OpenResult : int {
     OPEN_NO_EVENTS = 32,
 };
 
+// Where the first frame of the given bytes ends; called on the worker thread.
+using FrameCutter = FrameCut (*)(const uint8_t* bytes, int count);
+
 // Plain function pointer plus context: set once, called on the worker thread.
 using SerialNotificationHandler = void (*)(void* context, Tserial_event* channel, int code);
 
@@ -77,12 +83,11 @@ public:
     static constexpr int kReceiveBufferSize = 1024;
     static constexpr int kSendBufferSize = 256;
     static constexpr int kMaxNameLength = 9;
-    // A read ends this long after the last byte. The indicator's protocol paces requests
-    // with 50 ms ticks and expects each answer to be seen on the next tick; a gap of a full
-    // 50 ms would end a prompt answer's read just after that tick, so the tick would send
-    // again and the next answer would run into the same read (two frames in one block,
-    // which the decoder rightly discards). 40 ms leaves room for the answer's way back and
-    // still keeps bytes of one burst together across 20 ms hiccups.
+    // A read that holds no whole frame ends this long after its last byte (a frame cut
+    // short, bytes that begin no frame). The wizard and the synchronisation send on 50 ms
+    // ticks and expect each answer to be seen by the next tick: without frame-exact reads
+    // a full 50 ms would end a prompt answer's read just after that tick. 40 ms still
+    // keeps the bytes of one burst together across 20 ms hiccups.
     static constexpr int kInterByteTimeoutMs = 40;
     static constexpr int kCloseWaitMs = 2000;
     static constexpr int kModemSampleMs = 20;
@@ -94,6 +99,12 @@ public:
 
     // Set while no worker runs (before the first OpenPort).
     void SetNotificationHandler(SerialNotificationHandler handler, void* context);
+    // Frame-exact reads: with a cutter, a read ends as soon as its bytes hold one whole
+    // frame (or junk bytes before a header pair), and bytes after it begin the next read,
+    // so frames that arrive together become consecutive blocks. Without one (null), a
+    // read ends only at the read size or after the inter-byte time. Set while no worker
+    // runs.
+    void SetFrameCutter(FrameCutter cutter);
     // Where failures are explained (an open that failed, a worker that ended on a line
     // failure); may be null. Set while no worker runs.
     void SetLog(Log* log);
@@ -118,6 +129,10 @@ public:
     // the notification handler.
     void ClosePort() override;
     void Send(const uint8_t* data, int length) override;
+    // Drops a block waiting in the send buffer for the next worker (one offered while no
+    // worker ran), so a stale frame is not written at the next open. Nothing happens
+    // while a worker runs.
+    void DiscardPendingSend();
 
     // Valid from notification 3 until ReleaseReceiveBuffer.
     const uint8_t* ReceivedBytes() const { return receiveBuffer_; }
@@ -142,6 +157,8 @@ private:
     bool ServeRequests(WorkerState& w);
     bool ServePort(WorkerState& w, short revents);
     bool ReadAvailable(WorkerState& w);
+    void StartRead(WorkerState& w);
+    void EndReadIfDone(WorkerState& w);
     void CompleteRead(WorkerState& w);
     bool ContinueWrite(WorkerState& w);
     bool SampleModemLines(WorkerState& w);
@@ -159,6 +176,7 @@ private:
     int openResult_ = OPEN_OK;
     std::string resolvedPath_;
     Log* log_ = nullptr;
+    FrameCutter frameCutter_ = nullptr;
 
     std::atomic<int> fd_{-1};
     bool exclusive_ = false;  // TIOCEXCL was set by this channel on fd_
