@@ -109,11 +109,11 @@ void PolylineBuilder::EmitColumn(size_t begin, size_t end, double column) {
     const float first = series_.Y(begin);
     const float last = series_.Y(end - 1);
     const MinMax range = series_.YRange(begin, end);
-    // A step line enters the column at the previous level; from there the vertical run
-    // covers the first point anyway.
-    const bool entered = shape_ == LineShape::Stairs && !out_.empty();
-    const float from = entered ? out_.back().y : first;
-    if (!entered) Emit(column, first);
+    // A line enters the column at its first point. A step line enters at the previous
+    // level and its vertical run from the lowest to the highest point covers the first.
+    const bool stairs = shape_ == LineShape::Stairs;
+    const float from = stairs && !out_.empty() ? out_.back().y : first;
+    if (!stairs) Emit(column, first);
     // The extremes in the order that travels least; the pixels are the same either way.
     if (std::abs(from - range.min) + std::abs(range.max - last) <=
         std::abs(from - range.max) + std::abs(range.min - last)) {

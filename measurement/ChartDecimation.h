@@ -8,9 +8,9 @@
 // many points the range holds.
 //
 // A step line goes across at the level of the last point of a column and, in the next
-// column, vertically from that level through all levels of that column. The same
-// reduction keeps both (the last point and the column's lowest and highest); the first
-// point is then not needed except in the first column drawn.
+// column, vertically from that level through all levels of that column. The column's
+// lowest, highest and last point keep both; its first point lies on that vertical run
+// and is left out (M3).
 #pragma once
 
 #include <cstddef>
@@ -56,8 +56,8 @@ struct PlotPoint {
 };
 
 // The polyline to draw for `series` over the map's range: per non-empty column (from one
-// column before the first to one after the last) its first, lowest, highest and last
-// point, plus the nearest point on each side of that.
+// column before the first to one after the last) its first (lines only), lowest, highest
+// and last point, plus the nearest point on each side of that.
 // `out` is cleared first and reused, so drawing allocates nothing once it has grown.
 // Costs O(columns x log n), not O(n).
 void BuildPolyline(const ChartSeries& series, const ColumnMap& map, LineShape shape,

@@ -178,20 +178,26 @@ void Stamp(Bitmap& bitmap, Pen pen, long x, long y, bool xMajor) {
     }
 }
 
-void Bresenham(Bitmap& bitmap, Pen pen, long x0, long y0, long x1, long y1) {
-    // A line stays within the box of its ends: skip those wholly beside the bitmap.
+long FloorDiv(long a, long b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// One-pixel line from (x0, y0) to (x1, y1): along its major axis one pixel per step, the
+// other coordinate rounded from the exact line. Only steps near the bitmap are walked,
+// so a line from far outside costs no more than one across it.
+void DrawSegment(Bitmap& bitmap, Pen pen, long x0, long y0, long x1, long y1) {
     const long m = Bitmap::kMargin;
-    if ((x0 < -m && x1 < -m) || (y0 < -m && y1 < -m)) return;
-    if (std::min(x0, x1) >= bitmap.Width() + m || std::min(y0, y1) >= bitmap.Height() + m) return;
-    const long dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
-    const long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    const bool xMajor = dx >= -dy;
-    for (long err = dx + dy;;) {
-        Stamp(bitmap, pen, x0, y0, xMajor);
-        if (x0 == x1 && y0 == y1) return;
-        const long twice = 2 * err;
-        if (twice >= dy) err += dy, x0 += sx;
-        if (twice <= dx) err += dx, y0 += sy;
+    const bool xMajor = std::abs(x1 - x0) >= std::abs(y1 - y0);
+    const long a0 = xMajor ? x0 : y0, a1 = xMajor ? x1 : y1;  // major axis
+    const long b0 = xMajor ? y0 : x0, b1 = xMajor ? y1 : x1;
+    const long size = xMajor ? bitmap.Width() : bitmap.Height();
+    const long span = a1 - a0, step = span < 0 ? -1 : 1;
+    const long from = std::max(std::min(a0, a1), -m), to = std::min(std::max(a0, a1), size + m);
+    for (long a = from; a <= to; ++a) {
+        const long b = span == 0 ? b0
+                                 : b0 + FloorDiv(2 * (b1 - b0) * (a - a0) * step + std::abs(span),
+                                                 2 * std::abs(span));
+        xMajor ? Stamp(bitmap, pen, a, b, true) : Stamp(bitmap, pen, b, a, false);
     }
 }
 
@@ -203,10 +209,10 @@ void DrawPath(Bitmap& bitmap, const PixelPath& path, LineShape shape, Pen pen) {
         const auto [x0, y0] = path[i - 1];
         const auto [x1, y1] = path[i];
         if (shape == LineShape::Line) {
-            Bresenham(bitmap, pen, x0, y0, x1, y1);
+            DrawSegment(bitmap, pen, x0, y0, x1, y1);
         } else {  // across at the old level, then up or down to the new one
-            Bresenham(bitmap, pen, x0, y0, x1, y0);
-            Bresenham(bitmap, pen, x1, y0, x1, y1);
+            DrawSegment(bitmap, pen, x0, y0, x1, y0);
+            DrawSegment(bitmap, pen, x1, y0, x1, y1);
         }
     }
 }
@@ -265,7 +271,7 @@ ChartSeries RandomSeries(std::mt19937& rng, LineShape shape) {
     for (int i = 0; i < n; ++i) {
         const double dice = unit(rng);
         t += dice < 0.1 ? 0.0 : dice < 0.12 ? 30 * unit(rng) : 0.05 * unit(rng);
-        if (dice > 0.998) t *= unit(rng);
+        if (dice > 0.9995) t *= unit(rng);  // a run merged into the old one
         if (shape == LineShape::Stairs) {
             const float levels[] = {0, 50, 75, 125};
             if (unit(rng) < 0.05) y = dice < 0.9 ? levels[rng() % 4] : float(400 * unit(rng));
