@@ -272,7 +272,7 @@ void ChartView::PaintSeries(QPainter& p, const Ranges& r, const QRect& plot) {
             p.save();
             p.translate(shift);
             if (polygon_.size() == 1) {
-                p.drawPoint(polygon_.first());
+                if (plot.contains(polygon_.first().toPoint())) p.drawPoint(polygon_.first());
             } else {
                 p.drawPolyline(polygon_);
             }
