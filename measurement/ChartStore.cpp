@@ -1,0 +1,40 @@
+#include "ChartStore.h"
+
+#include <algorithm>
+
+namespace kt::measurement {
+
+float OutputLevel(const OutputLine& line, bool on) {
+    // Whole numbers of any size are allowed in the dialog: add in double, not int.
+    return static_cast<float>(static_cast<double>(line.F) + (on ? line.H : 0.0));
+}
+
+void ChartStore::AppendMeasurement(const ChartSample& sample, const OutputLine& pk1,
+                                   const OutputLine& pk2) {
+    for (int channel = 0; channel < 3; ++channel) {
+        const auto c = static_cast<size_t>(channel);
+        if (sample.active[c]) series_[c].Add(sample.elapsed, sample.angle[c]);
+    }
+    series_[kSeriesPK1].Add(sample.elapsed, OutputLevel(pk1, sample.outputOn[0]));
+    series_[kSeriesPK2].Add(sample.elapsed, OutputLevel(pk2, sample.outputOn[1]));
+}
+
+void ChartStore::Clear() {
+    for (ChartSeries& series : series_) series.Clear();
+}
+
+size_t ChartStore::LargestShownCount(const SeriesMask& shown) const {
+    size_t largest = 0;
+    for (size_t i = 0; i < series_.size(); ++i) {
+        if (shown[i]) largest = std::max(largest, series_[i].Size());
+    }
+    return largest;
+}
+
+size_t ChartStore::MemoryBytes() const {
+    size_t bytes = sizeof(*this);
+    for (const ChartSeries& series : series_) bytes += series.MemoryBytes();
+    return bytes;
+}
+
+}  // namespace kt::measurement

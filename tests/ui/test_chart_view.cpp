@@ -1,0 +1,123 @@
+// The chart widget over a small store: what it paints where, the legend's check boxes,
+// rubber-band zoom and its undo, and paging with tracking of the last page.
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "widgets/ChartView.h"
+
+using namespace kt::measurement;
+
+namespace {
+
+// 35 measurements 0.1 s apart: channel 0 flat at 180, the rest at their start levels.
+void Fill(ChartStore& store) {
+    for (int i = 0; i < 35; ++i) {
+        store.AppendMeasurement({i * 0.1, {180, 90, 270}, {true, false, false}, {}}, {50, 0},
+                                {50, 75});
+    }
+}
+
+QColor PixelAt(ChartView& view, QPoint at) {
+    QImage image(view.size(), QImage::Format_RGB32);
+    view.render(&image);
+    return image.pixelColor(at);
+}
+
+// Pixel row of an angle in the unzoomed view (0..360 with 10 pixels above 360).
+int RowOf(const ChartView& view, double angle) {
+    const QRect plot = view.plotRect();
+    const double usable = plot.height() - ChartView::kTopMargin;
+    return static_cast<int>(plot.top() + plot.height() - angle / 360 * usable);
+}
+
+}  // namespace
+
+class ChartViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void DrawsSeriesInTheirColoursAndTheLegendHidesThem() {
+        ChartStore store;
+        Fill(store);
+        ChartView view;
+        view.resize(600, 400);
+        view.setStore(&store);
+        view.show();
+        const QPoint onLine(view.plotRect().center().x(), RowOf(view, 180));
+        QCOMPARE(PixelAt(view, onLine), QColor(255, 0, 0));
+        QCOMPARE(PixelAt(view, {onLine.x(), RowOf(view, 75)}), QColor(255, 128, 0));  // PK2 off
+
+        QSignalSpy spy(&view, &ChartView::seriesShownChanged);
+        QTest::mouseClick(&view, Qt::LeftButton, {}, view.legendRects()[0].center());
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(!view.shownSeries()[0]);
+        QVERIFY(PixelAt(view, onLine) != QColor(255, 0, 0));
+        QTest::mouseClick(&view, Qt::LeftButton, {}, view.legendRects()[0].center());
+        QCOMPARE(PixelAt(view, onLine), QColor(255, 0, 0));
+    }
+
+    void DragZoomsFromNinePixelsAndDoubleClickUndoes() {
+        ChartStore store;
+        Fill(store);
+        ChartView view;
+        view.resize(600, 400);
+        view.setStore(&store);
+        view.show();
+        const QPoint from = view.plotRect().center();
+        // Presses far apart, so that two of them never make a double click.
+        auto drag = [&](QPoint start, QPoint size) {
+            QTest::mousePress(&view, Qt::LeftButton, {}, start);
+            QTest::mouseMove(&view, start + size);
+            QTest::mouseRelease(&view, Qt::LeftButton, {}, start + size);
+        };
+        drag(from, QPoint(7, 40));  // 8 pixels wide: too small
+        QVERIFY(!view.isZoomed());
+        drag(from + QPoint(-100, -100), QPoint(8, 8));  // 9 x 9
+        QVERIFY(view.isZoomed());
+        QTest::mouseDClick(&view, Qt::LeftButton, {}, from);
+        QVERIFY(!view.isZoomed());
+        // Zoomed to 160..190 degrees, the line at 180 moves to two thirds of the height.
+        view.zoomTo(QRect(QPoint(from.x() - 20, RowOf(view, 190)),
+                          QPoint(from.x() + 20, RowOf(view, 160))));
+        QVERIFY(view.isZoomed());
+        const QRect plot = view.plotRect();
+        const int row = plot.bottom() - (plot.height() - ChartView::kTopMargin) * 2 / 3;
+        QImage image(view.size(), QImage::Format_RGB32);
+        view.render(&image);
+        auto redNear = [&](int y) {
+            bool red = false;
+            for (int dy = -3; dy <= 3; ++dy) {
+                red = red || image.pixelColor(from.x(), y + dy) == QColor(255, 0, 0);
+            }
+            return red;
+        };
+        QVERIFY(redNear(row));
+        QVERIFY(!redNear(RowOf(view, 180)));
+    }
+
+    void PagingCountsShownSeriesAndTracksTheLastPage() {
+        ChartStore store;
+        Fill(store);
+        ChartView view;
+        view.setStore(&store);
+        view.setPaging({10, 1});
+        QCOMPARE(view.pageCount(), 4);
+        view.trackLastPage(false, true);
+        QCOMPARE(view.currentPage(), 1);
+        view.trackLastPage(true, true);
+        QCOMPARE(view.currentPage(), 4);
+        view.showPage(99);
+        QCOMPARE(view.currentPage(), 4);
+        // Hiding every series leaves one page; the page asked for is clamped.
+        for (int i = 0; i < kSeriesCount; ++i) view.setSeriesShown(i, false);
+        QCOMPARE(view.pageCount(), 1);
+        QCOMPARE(view.currentPage(), 1);
+        store.Clear();
+        view.setPaging({0, 1});
+        QCOMPARE(view.pageCount(), 1);
+    }
+};
+
+QTEST_MAIN(ChartViewTest)
+#include "test_chart_view.moc"

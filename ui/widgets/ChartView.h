@@ -1,0 +1,93 @@
+// The chart of the "Wykres" tab: paints the five series of a ChartStore over a black to
+// navy background, with a legend whose check boxes hide or show series, axes with grids,
+// paging by point count with "Page %d of %d", and rubber-band zoom with undo. Each
+// series is drawn from its decimated polyline, so a frame costs the same at a thousand
+// points as at a million.
+#pragma once
+
+#include <QPolygonF>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "ChartDecimation.h"
+#include "ChartPaging.h"
+#include "ChartStore.h"
+
+class ChartView : public QWidget {
+    Q_OBJECT
+
+public:
+    // Pixels above the highest value of the Y range, inside the plot.
+    static constexpr int kTopMargin = 10;
+    // Smallest width and height of a dragged rectangle that zooms.
+    static constexpr int kMinZoomDrag = 9;
+
+    explicit ChartView(QWidget* parent = nullptr);
+
+    // The store painted; it is read on every paint. Call update() after adding points.
+    void setStore(const kt::measurement::ChartStore* store);
+
+    const kt::measurement::SeriesMask& shownSeries() const { return shown_; }
+    void setSeriesShown(int index, bool shown);
+
+    // Paging: points per page (0: none) and the page asked for.
+    const kt::measurement::PagingState& paging() const { return paging_; }
+    void setPaging(const kt::measurement::PagingState& paging);
+    int64_t pageCount() const;
+    int64_t currentPage() const;  // the page asked for, brought into 1..pageCount()
+    void showPage(int64_t page);
+    void showFirstPage() { showPage(1); }
+    void showLastPage() { showPage(pageCount()); }
+    // Page tracking, run on the 50 ms tick: the last page while recording with tracking on.
+    void trackLastPage(bool chartRecording, bool tracking);
+
+    bool isZoomed() const { return zoom_.has_value(); }
+    void undoZoom();
+    // Zooms to the part of the plot under `area` (widget pixels).
+    void zoomTo(const QRect& area);
+
+    // Where the series are drawn, in widget pixels.
+    QRect plotRect() const;
+    // Legend entry of each series, in widget pixels (a click there hides or shows it).
+    std::vector<QRect> legendRects() const;
+
+signals:
+    void seriesShownChanged(int index, bool shown);
+    void pageShown(qint64 page, qint64 pageCount);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    struct Ranges {
+        double x0, x1;  // seconds
+        double y0, y1;  // degrees
+    };
+
+    Ranges ViewRanges() const;
+    double PixelY(double y, const Ranges& r, const QRect& plot) const;
+    double ValueY(double pixel, const Ranges& r, const QRect& plot) const;
+
+    void PaintBackground(QPainter& p) const;
+    void PaintGrid(QPainter& p, const Ranges& r, const QRect& plot) const;
+    void PaintSeries(QPainter& p, const Ranges& r, const QRect& plot);
+    void PaintLegend(QPainter& p) const;
+    void PaintTitlesAndPage(QPainter& p, const QRect& plot) const;
+
+    const kt::measurement::ChartStore* store_ = nullptr;
+    kt::measurement::SeriesMask shown_ = kt::measurement::kAllSeriesShown;
+    kt::measurement::PagingState paging_;
+    std::optional<Ranges> zoom_;
+    std::optional<QPoint> dragStart_;
+    QRect dragRect_;
+    // Reused between frames so painting allocates nothing once they have grown.
+    std::vector<kt::measurement::PlotPoint> polyline_;
+    QPolygonF polygon_;
+};
