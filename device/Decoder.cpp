@@ -240,6 +240,7 @@ void Decoder::DecodeMeasurement(const uint8_t* bytes, int count) {
     // Values are taken only from bytes that were received: a frame cut short keeps the
     // complete values it holds and leaves the rest of the readings as they were.
     const bool withCycles = (status & 0x08) != 0;
+    state_.cyclesInLastFrame = withCycles;
     int at = 3;
     for (int i = 0; i < 3; ++i) {
         if (!state_.sensorPresent[i]) continue;

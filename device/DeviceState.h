@@ -69,6 +69,7 @@ public:
     float angle[3] = {0, 0, 0};
     float cycles[3] = {0, 0, 0};
     bool outputOn[2] = {false, false};
+    bool cyclesInLastFrame = false;  // the last measurement frame carried cycle counts
 
     // Cooperation between decoder, synchronisation tick and wizard.
     ReceivedFlags received;

@@ -14,6 +14,7 @@ struct Sample {
     // The indicator counts cycles (output mode 3); otherwise the cycle counts are not
     // shown and `cycles` only repeats what the last answer carrying them said.
     bool cyclesCounted = false;
+    bool cyclesInFrame = false;  // this answer carried cycle counts
     float cycles[3] = {0, 0, 0};
     bool outputOn[2] = {false, false};  // PK1, PK2
 };

@@ -193,6 +193,7 @@ void SamplingClock::FillSample() {
         sample_.cycles[i] = device_.cycles[i];
     }
     sample_.cyclesCounted = device_.Stan.mode == 3;
+    sample_.cyclesInFrame = device_.cyclesInLastFrame;
     sample_.outputOn[0] = device_.outputOn[0];
     sample_.outputOn[1] = device_.outputOn[1];
 }

@@ -3,12 +3,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "PtyServer.h"
 #include "TestSupport.h"
@@ -154,6 +156,66 @@ TEST_F(CliTest, PortsAreOpenedByTheirWholeNameOrExplainedWhenTheyCannotBe) {
     const RunResult r = Run("--port " + longPath.string() + " identify");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("type=KT210V"), std::string::npos) << r.out;
+}
+
+// Lines of the CSV output after its header.
+std::vector<std::string> Rows(const std::string& out) {
+    std::vector<std::string> rows;
+    std::istringstream in(out);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) rows.push_back(line);
+    return rows;
+}
+
+TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
+    server.WithModel([](kt::sim::IndicatorModel& m) { m.SetIncludeCycles(true); });
+    const RunResult r = Run("sample --period 10 --duration 2");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "elapsed_s,angle0,angle1,angle2,cycles0,cycles1,cycles2,pk1,pk2");
+    unsigned long long samples = 0, requests = 0, timeouts = 0;
+    double meanMs = 0;
+    ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("samples=")).c_str(),
+                          "samples=%llu mean_period_ms=%lf requests=%llu timeouts=%llu", &samples,
+                          &meanMs, &requests, &timeouts),
+              4)
+        << r.err;
+    EXPECT_EQ(Rows(r.out).size(), samples);
+    EXPECT_GE(requests, 100u);  // at least half the nominal 200 on a loaded machine
+    EXPECT_GE(samples * 10, requests * 9) << r.err;
+    // Three present sensors with cycle counts: every field filled, a decimal point.
+    const std::string row = Rows(r.out).back();
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), 8);
+    EXPECT_EQ(row.find(",,"), std::string::npos) << row;
+}
+
+TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
+    const uint64_t before = server.RequestsServed();
+    for (const char* args :
+         {"sample --period 5", "sample --period 10000001", "sample --period x",
+          "sample --duration 0", "sample --count -1", "sample --realtime --period 20",
+          "sample --count 5 --duration 1", "sample --frequency 3"}) {
+        EXPECT_EQ(Run(args).exitCode, 2) << args;
+    }
+    EXPECT_EQ(server.RequestsServed(), before);
+}
+
+// A pulled cable ends the run at once: the rows so far stay printed, the reason goes to
+// standard error, and the exit code says the port was lost.
+TEST_F(CliTest, SampleEndsWhenThePortIsLost) {
+    // The cable is pulled once the sampling has begun (after the first measurement request).
+    std::thread puller([this] {
+        for (int i = 0; i < 3000 && !TrafficHas("F1 F1 07"); ++i) usleep(10000);
+        server.UnplugAfter(300);
+    });
+    const RunResult r = Run("sample --period 20 --duration 60");
+    puller.join();
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_LT(r.ms, 30000);
+    EXPECT_FALSE(Rows(r.out).empty());
+    EXPECT_NE(r.err.find("lost"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("hung up"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

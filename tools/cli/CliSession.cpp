@@ -52,11 +52,16 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool
             continue;
         }
         auto deadline = syncTicks ? std::min(nextWizard, nextSync) : nextWizard;
-        const auto wait = std::chrono::duration_cast<milliseconds>(deadline - now).count();
-        if (queue.Pop(event, static_cast<int>(wait) + 1)) {
-            // Opened/closed messages are the program's boxes; the tool stays quiet.
-            if (event.kind == device::ChannelEvent::Kind::Data) core.HandleEvent(event);
+        if (sampling_ != nullptr) {
+            sampling_->OnIdle();
+            if (const auto due = sampling_->MillisecondsUntilDue()) {
+                deadline = std::min(deadline, now + milliseconds(std::max<int64_t>(*due, 1)));
+            }
         }
+        const auto wait = std::chrono::duration_cast<milliseconds>(deadline - now).count();
+        // The open is quiet (suppressOpenMessage); a close the tool did not ask for is the
+        // core's lost port, reported on standard error.
+        if (queue.Pop(event, static_cast<int>(std::max<int64_t>(wait, 0)))) core.HandleEvent(event);
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "DeviceCore.h"
+#include "SamplingClock.h"
 #include "SilentViews.h"
 
 namespace kt::cli {
@@ -50,6 +51,10 @@ public:
     // (timeoutMs < 0: no limit). `syncTicks` runs the 250 ms synchronisation tick too.
     bool RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks);
 
+    // With a sampling clock attached, RunUntil runs an idle pass whenever the queue is
+    // empty and wakes up when the clock says a pass is due (null: none).
+    void AttachSampling(measurement::SamplingClock* clock) { sampling_ = clock; }
+
     device::DeviceState& State() { return core.State(); }
     device::ConnectionWizard& Wizard() { return core.Wizard(); }
 
@@ -60,6 +65,9 @@ public:
     device::BlockingUiQueue queue;
     HeadlessWizardView wizardView;
     device::DeviceCore core;
+
+private:
+    measurement::SamplingClock* sampling_ = nullptr;
 };
 
 }  // namespace kt::cli

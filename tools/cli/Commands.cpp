@@ -43,8 +43,9 @@ bool StepFailed(const device::ConnectionWizard& w) {
     return step >= 2 && w.stepRetries() > limit + kGraceTicks;
 }
 
-// Opens the port and runs the wizard's steps; EXIT_OK once the device is ready.
-int Connect(CliSession& s, const std::string& port) {
+}  // namespace
+
+int ConnectSession(CliSession& s, const std::string& port) {
     s.Wizard().Connect();
     // A successful open returns with the worker running and `portOpen` set.
     if (!s.State().portOpen) {
@@ -65,6 +66,8 @@ int Connect(CliSession& s, const std::string& port) {
     return EXIT_OK;
 }
 
+namespace {
+
 void PrintIdentity(const device::DeviceState& st) {
     std::printf("type=%s\n", st.typeName.c_str());
     std::printf("hardware=%s\n", device::VersionText(st.hardwareVersion).c_str());
@@ -84,9 +87,18 @@ void OnInterrupt(int) {
 
 }  // namespace
 
+bool Interrupted() {
+    return g_interrupted != 0;
+}
+
+void InstallInterruptHandlers() {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
 int Identify(const std::string& port) {
     CliSession s(port);
-    const int rc = Connect(s, port);
+    const int rc = ConnectSession(s, port);
     if (rc == EXIT_OK) PrintIdentity(s.State());
     return rc;
 }
@@ -109,7 +121,7 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
         wanted.emplace_back(key, *value);
     }
     CliSession s(port);
-    if (const int rc = Connect(s, port); rc != EXIT_OK) return rc;
+    if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
     for (const auto& [key, value] : wanted) Assign(*key, value, s.State().Set);
     auto agreed = [&] {
         for (const auto& [key, value] : wanted) {
@@ -134,12 +146,11 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
 }
 
 int Monitor(const std::string& port) {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    InstallInterruptHandlers();
     CliSession s(port);
     s.log.visible = true;
-    if (const int rc = Connect(s, port); rc != EXIT_OK) return rc;
-    s.RunUntil([] { return g_interrupted != 0; }, -1, true);
+    if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
+    s.RunUntil(Interrupted, -1, true);
     return EXIT_OK;
 }
 

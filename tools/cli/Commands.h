@@ -14,6 +14,16 @@ enum ExitCode : int {
     EXIT_NOT_CONFIRMED = 4,
 };
 
+// Set by SIGINT and SIGTERM once InstallInterruptHandlers has run.
+bool Interrupted();
+void InstallInterruptHandlers();
+
+class CliSession;
+
+// Opens the port and runs the wizard's steps; EXIT_OK once the device is ready, else
+// the reason on standard error and the exit code.
+int ConnectSession(CliSession& session, const std::string& port);
+
 int Identify(const std::string& port);
 int SetValues(const std::string& port, const std::vector<std::string>& assignments);
 int Monitor(const std::string& port);

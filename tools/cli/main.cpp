@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "SampleCommand.h"
 
 namespace {
 
@@ -13,11 +14,15 @@ void Usage(FILE* out) {
                  "usage: kt210v-cli [--port NAME] identify\n"
                  "       kt210v-cli [--port NAME] set KEY=VALUE...\n"
                  "       kt210v-cli [--port NAME] monitor\n"
+                 "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
+                 "                                       [--duration S | --count N]\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
                  "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
                  "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
                  "Offset0 Offset1 Offset2 COEF0 COEF1 COEF2 (decimal point in numbers).\n"
-                 "Exit: 0 done, 1 port not opened, 2 usage, 3 a wizard step failed,\n"
+                 "sample prints CSV on stdout (elapsed_s, angles, cycles, pk1, pk2), one line\n"
+                 "per measurement; defaults --period 100 --duration 10; a summary on stderr.\n"
+                 "Exit: 0 done, 1 port not opened or lost, 2 usage, 3 a wizard step failed,\n"
                  "4 values not confirmed within 5 s.\n");
 }
 
@@ -50,6 +55,7 @@ int main(int argc, char** argv) {
     if (command == "identify" && args.empty()) return kt::cli::Identify(port);
     if (command == "monitor" && args.empty()) return kt::cli::Monitor(port);
     if (command == "set" && !args.empty()) return kt::cli::SetValues(port, args);
+    if (command == "sample") return kt::cli::SampleCommand(port, args);
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;

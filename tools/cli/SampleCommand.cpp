@@ -1,0 +1,168 @@
+#include "SampleCommand.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "CliSession.h"
+#include "Commands.h"
+#include "HundredthsClock.h"
+#include "Numbers.h"
+#include "SamplingClock.h"
+
+namespace kt::cli {
+
+namespace {
+
+// Takes the value after args[i], removing both; empty when there is none.
+std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i) {
+    if (i + 1 >= args.size()) return std::nullopt;
+    std::string value = args[i + 1];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    return value;
+}
+
+}  // namespace
+
+bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::string& error) {
+    bool period = false, duration = false;
+    for (size_t i = 0; i < args.size();) {
+        const std::string name = args[i];
+        if (name == "--realtime") {
+            o.realTime = true;
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if (name != "--period" && name != "--duration" && name != "--count") {
+            ++i;
+            continue;
+        }
+        const std::optional<std::string> text = TakeValue(args, i);
+        if (!text) {
+            error = name + " needs a value";
+            return false;
+        }
+        if (name == "--period") {
+            const auto v = device::ParseInteger(*text);
+            if (!v || *v < measurement::kMinPeriodMs || *v > measurement::kMaxPeriodMs) {
+                error = "--period must be a whole number of ms from 10 to 10000000: " + *text;
+                return false;
+            }
+            o.periodMs = *v;
+            period = true;
+        } else if (name == "--duration") {
+            const auto v = device::ParseDecimal(*text, '.');
+            if (!v || *v <= 0 || *v > 1e7) {
+                error = "--duration must be a number of seconds above 0: " + *text;
+                return false;
+            }
+            o.durationSeconds = *v;
+            duration = true;
+        } else {
+            const auto v = device::ParseInteger(*text);
+            if (!v || *v <= 0) {
+                error = "--count must be a whole number above 0: " + *text;
+                return false;
+            }
+            o.count = *v;
+        }
+    }
+    if (period && o.realTime) error = "--period and --realtime exclude each other";
+    if (duration && o.count > 0) error = "--duration and --count exclude each other";
+    return error.empty();
+}
+
+std::string CsvLine(const measurement::Sample& s) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", s.elapsed);
+    std::string line = text;
+    for (int i = 0; i < 3; ++i) {
+        line += ',';
+        if (!s.sensorPresent[i]) continue;
+        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(s.angle[i]));
+        line += text;
+    }
+    for (int i = 0; i < 3; ++i) {
+        line += ',';
+        if (s.sensorPresent[i] && s.cyclesInFrame) {
+            line += device::GeneralForm(static_cast<double>(s.cycles[i]), '.');
+        }
+    }
+    line += s.outputOn[0] ? ",1" : ",0";
+    line += s.outputOn[1] ? ",1" : ",0";
+    return line;
+}
+
+int RunSampling(const std::string& port, const SampleOptions& options,
+                measurement::SampleSubscriber& subscriber, double* runElapsed) {
+    InstallInterruptHandlers();
+    CliSession s(port);
+    if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
+
+    measurement::SilentSamplingView view;
+    measurement::SteadyHundredthsClock clock;
+    measurement::SamplingClock sampling(s.State(), s.core.Sender(), s.dialogs, view, clock, '.');
+    sampling.SetPeriodMs(options.periodMs);
+    sampling.SetRealTime(options.realTime);
+    sampling.Subscribe(subscriber);
+    s.core.Decode().SetMeasurementListener(&sampling);
+    bool lost = false;
+    s.core.SetPortLostHandler([&] {
+        sampling.Halt();
+        lost = true;
+    });
+    s.AttachSampling(&sampling);
+
+    const auto start = std::chrono::steady_clock::now();
+    sampling.Start();
+    const auto& counters = sampling.Counters();
+    auto done = [&] {
+        return Interrupted() || lost ||
+               (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
+    };
+    s.RunUntil(done, options.count > 0 ? -1 : static_cast<int>(options.durationSeconds * 1000),
+               true);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (runElapsed != nullptr) *runElapsed = sampling.RunElapsed();
+    sampling.Stop();
+    s.core.Decode().SetMeasurementListener(nullptr);
+
+    std::fflush(stdout);
+    const double meanMs = counters.samples > 0 ? seconds * 1000 / counters.samples : 0;
+    std::fprintf(stderr, "samples=%llu mean_period_ms=%.3f requests=%llu timeouts=%llu\n",
+                 static_cast<unsigned long long>(counters.samples), meanMs,
+                 static_cast<unsigned long long>(counters.requests),
+                 static_cast<unsigned long long>(counters.realTimeTimeouts));
+    if (lost) {
+        std::fprintf(stderr, "sampling ended: the port %s was lost\n", port.c_str());
+        return EXIT_PORT;
+    }
+    return EXIT_OK;
+}
+
+namespace {
+
+class CsvPrinter : public measurement::SampleSubscriber {
+public:
+    void OnSample(const measurement::Sample& sample) override {
+        std::printf("%s\n", CsvLine(sample).c_str());
+    }
+};
+
+}  // namespace
+
+int SampleCommand(const std::string& port, std::vector<std::string> args) {
+    SampleOptions options;
+    std::string error;
+    if (!ParseSampleOptions(args, options, error) || !args.empty()) {
+        if (error.empty()) error = "unknown argument: " + args.front();
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return EXIT_USAGE;
+    }
+    std::printf("%s\n", kCsvHeader);
+    CsvPrinter printer;
+    return RunSampling(port, options, printer);
+}
+
+}  // namespace kt::cli

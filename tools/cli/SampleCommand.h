@@ -1,0 +1,37 @@
+// `sample` and the options it shares with `record`: identify, then run the program's
+// sampling clock on the same core and hand every decoded measurement on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Sample.h"
+
+namespace kt::cli {
+
+struct SampleOptions {
+    int64_t periodMs = 100;
+    bool realTime = false;
+    double durationSeconds = 10;
+    int64_t count = 0;  // 0: run for the duration
+};
+
+// Reads --period MS | --realtime and --duration S | --count N from `args`, removing
+// them; false with `error` set on a bad or conflicting value.
+bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& options, std::string& error);
+
+// Connects, starts sampling and hands each sample to `subscriber` until the duration,
+// the count, an interrupt or the loss of the port ends the run; prints the run's summary
+// on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT.
+int RunSampling(const std::string& port, const SampleOptions& options,
+                measurement::SampleSubscriber& subscriber, double* runElapsed = nullptr);
+
+// The CSV line of a sample: elapsed, three angles, three cycle counts, PK1, PK2.
+std::string CsvLine(const measurement::Sample& sample);
+inline constexpr const char* kCsvHeader =
+    "elapsed_s,angle0,angle1,angle2,cycles0,cycles1,cycles2,pk1,pk2";
+
+int SampleCommand(const std::string& port, std::vector<std::string> args);
+
+}  // namespace kt::cli
