@@ -15,6 +15,7 @@
 #include "O_programie_unit.h"
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
+#include "SamplingScreen.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 
@@ -94,6 +95,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     State().typeName = device::kUnrecognisedTypeName;
     State().suppressOpenMessage = false;
 
+    BuildSampling();
     BuildTimers();
 }
 
@@ -206,8 +208,6 @@ void TForm1::zakocz1Click() {
     QCoreApplication::exit(0);
 }
 
-void TForm1::Timer1Timer() {}
-
 void TForm1::Timer2Timer() {
     core_->Sync().Tick();
 }
@@ -217,9 +217,6 @@ void TForm1::Timer3Timer() {
     ShowWizard();
     if (forms_.asystent) forms_.asystent->BitBtn3Click();
 }
-
-// Sampling runs from here once acquisition exists; for now nothing is due when idle.
-void TForm1::OnIdle() {}
 
 void TForm1::ShowWizard() {
     if (forms_.asystent == nullptr) return;

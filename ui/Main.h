@@ -11,8 +11,10 @@
 
 #include "DeviceCore.h"
 #include "Dialogs.h"
+#include "HundredthsClock.h"
 #include "Log.h"
 #include "Numbers.h"
+#include "SamplingClock.h"
 
 class QAction;
 class QActionGroup;
@@ -25,6 +27,7 @@ namespace kt::ui {
 
 class DeviceTab;
 class QtDialogs;
+class SamplingScreen;
 class QtUiQueue;
 class TAsystentForm;
 class TCOM_DBG_Form;
@@ -74,6 +77,7 @@ public:
     device::DeviceCore& Core() { return *core_; }
     device::DeviceState& State() { return core_->State(); }
     device::ConnectionWizard& Wizard() { return core_->Wizard(); }
+    measurement::SamplingClock& Sampling() { return *sampling_; }
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
     device::NumberFormat Format() const { return format_; }
@@ -111,6 +115,8 @@ private:
     void FormClose();
     void ComPortClick(QAction* item);
     void ShowWizard();
+    void BuildSampling();
+    void ArmDueTimer();
 
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<QtDialogs> ownDialogs_;
@@ -121,6 +127,13 @@ private:
     device::StderrLog stderrLog_;
     std::unique_ptr<QtUiQueue> queue_;
     std::unique_ptr<device::DeviceCore> core_;
+
+    // The sampling clock, paced by the idle hook and by a single-shot timer armed for the
+    // moment its next request falls due.
+    std::unique_ptr<SamplingScreen> samplingScreen_;
+    measurement::SteadyHundredthsClock hundredths_;
+    std::unique_ptr<measurement::SamplingClock> sampling_;
+    QTimer* dueTimer_ = nullptr;
 
     SecondaryForms forms_;
     QActionGroup* portGroup_ = nullptr;
