@@ -6,6 +6,7 @@
 #include <functional>
 #include <new>
 
+#include "DeviceCore.h"
 #include "SamplingClock.h"
 #include "SilentViews.h"
 
@@ -106,6 +107,23 @@ int main() {
               sampling.OnMeasurementFrame();
               sampling.MeasurementUpdate();
           }));
+    // The whole user-interface-thread path of one answer: a received 27-byte block (three
+    // sensors with cycle counts) decoded by the core and handed on to four subscribers.
+    kt::device::BlockingUiQueue queue;
+    kt::device::SilentDeviceView deviceView;
+    kt::device::NullLog log;
+    kt::device::DeviceCore core({queue, deviceView, dialogs, log, {','}, "."});
+    core.State().deviceReady = true;
+    core.State().typeStatus = kt::device::TypeStatus::Recognised;
+    SamplingClock onCore(core.State(), core.Sender(), dialogs, view, ticking, ',');
+    for (Summer& s : subscribers) onCore.Subscribe(s);
+    core.Decode().SetMeasurementListener(&onCore);
+    kt::device::ChannelEvent block{kt::device::ChannelEvent::Kind::Data,
+                                   std::vector<uint8_t>(27, 0)};
+    block.bytes[0] = block.bytes[1] = 0xF4;
+    block.bytes[2] = 0x0F;
+    Print("block to MeasurementUpdate, 4 subscribers:",
+          Measure(n, [&] { core.HandleEvent(block); }));
     std::printf("(samples %llu, checksum %.1f)\n",
                 static_cast<unsigned long long>(sampling.Counters().samples), subscribers[0].total);
     return 0;

@@ -28,8 +28,8 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
     bool period = false, duration = false;
     for (size_t i = 0; i < args.size();) {
         const std::string name = args[i];
-        if (name == "--realtime") {
-            o.realTime = true;
+        if (name == "--realtime" || name == "--inter-byte-reads") {
+            (name == "--realtime" ? o.realTime : o.frameExact) = name == "--realtime";
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
@@ -97,6 +97,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
                 measurement::SampleSubscriber& subscriber, double* runElapsed) {
     InstallInterruptHandlers();
     CliSession s(port);
+    s.core.SetFrameExactReads(options.frameExact);
     if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
 
     measurement::SilentSamplingView view;

@@ -15,6 +15,9 @@ struct SampleOptions {
     bool realTime = false;
     double durationSeconds = 10;
     int64_t count = 0;  // 0: run for the duration
+    // Off (--inter-byte-reads): reads end only after 40 ms of silence, as without frame-exact
+    // reads; for comparing the two in benchmarks.
+    bool frameExact = true;
 };
 
 // Reads --period MS | --realtime and --duration S | --count N from `args`, removing
