@@ -7,8 +7,9 @@
 // the master (Unplug) is what makes the port disappear for the client.
 //
 // The serving thread sleeps in one poll on the master, a wake-up eventfd and a timerfd
-// armed at the absolute time (monotonic clock) of the next thing due, so an idle server
-// uses no processor time and answers paced at line speed do not drift.
+// armed at the absolute time (monotonic clock) of the next thing due: an idle server
+// uses no processor time, and deadlines of line-speed answers hold to the microsecond
+// rather than to the millisecond a poll timeout would give.
 //
 // All public members may be called from any thread; the traffic log callback runs on
 // the serving thread.
