@@ -8,6 +8,19 @@ namespace kt::sim {
 
 namespace dev = kt::device;
 
+int64_t LineCrossingNs(size_t bytes) {
+    constexpr int64_t kBitsPerByte = 10;
+    constexpr int64_t kBitsPerSecond = 57600;
+    const auto bits = static_cast<int64_t>(bytes) * kBitsPerByte;
+    return (bits * 1000000000 + kBitsPerSecond - 1) / kBitsPerSecond;
+}
+
+int64_t ReleaseTime(const Burst& burst, int64_t previousWrittenNs) {
+    const int64_t start = std::max(
+        burst.dueNs, previousWrittenNs + std::max<int64_t>(0, burst.minGapAfterPreviousNs));
+    return start + burst.crossingNs;
+}
+
 bool AnswerShaper::Chance(double rate) {
     if (rate <= 0.0) return false;  // no draw: a zero rate leaves the sequence untouched
     if (rate >= 1.0) return true;
@@ -34,18 +47,34 @@ void AnswerShaper::Corrupt(std::vector<uint8_t>& answer) {
     if (Chance(faults_.badCrcRate)) answer[7] = static_cast<uint8_t>(answer[7] ^ 0x5A);
 }
 
-std::vector<Burst> AnswerShaper::Schedule(std::vector<uint8_t> bytes, int64_t nowMs) const {
-    const int64_t due = nowMs + std::max(0, faults_.delayMs);
-    if (!faults_.split || bytes.size() < 2) return {Burst{due, std::move(bytes), 0}};
+// On the wire a request reaches the indicator only once its 8 bytes have crossed, and
+// it cannot start crossing before the request ahead of it is through.
+int64_t AnswerShaper::RequestCrossed(int64_t arrivedNs) {
+    if (!faults_.wire) return arrivedNs;
+    requestLineFreeNs_ = std::max(arrivedNs, requestLineFreeNs_) + LineCrossingNs(dev::kFrameSize);
+    return requestLineFreeNs_;
+}
+
+Burst AnswerShaper::MakeBurst(int64_t dueNs, std::vector<uint8_t> bytes, int64_t gapNs) const {
+    const int64_t crossing = faults_.wire ? LineCrossingNs(bytes.size()) : 0;
+    return Burst{dueNs, std::move(bytes), gapNs, crossing};
+}
+
+std::vector<Burst> AnswerShaper::Schedule(std::vector<uint8_t> bytes, int64_t nowNs) const {
+    const int64_t due = nowNs + std::max(0, faults_.delayMs) * kNsPerMs;
+    if (!faults_.split || bytes.size() < 2) return {MakeBurst(due, std::move(bytes), 0)};
     const auto half = static_cast<std::ptrdiff_t>(bytes.size() / 2);
-    const int gap = std::max(0, faults_.splitGapMs);
-    Burst first{due, {bytes.begin(), bytes.begin() + half}, 0};
-    Burst second{due + gap, {bytes.begin() + half, bytes.end()}, gap};
-    return {std::move(first), std::move(second)};
+    const int64_t gap = std::max(0, faults_.splitGapMs) * kNsPerMs;
+    std::vector<Burst> out;
+    out.push_back(MakeBurst(due, {bytes.begin(), bytes.begin() + half}, 0));
+    out.push_back(MakeBurst(due + gap, {bytes.begin() + half, bytes.end()}, gap));
+    return out;
 }
 
 std::vector<Burst> AnswerShaper::Shape(uint8_t requestCode, std::vector<uint8_t> answer,
-                                       int64_t nowMs) {
+                                       int64_t nowNs) {
+    // Every request occupies the line, answered or not.
+    const int64_t crossed = RequestCrossed(nowNs);
     if (answer.empty() || Silenced(requestCode)) return {};
     if (Chance(faults_.dropRate)) return {};
     Corrupt(answer);
@@ -58,30 +87,30 @@ std::vector<Burst> AnswerShaper::Shape(uint8_t requestCode, std::vector<uint8_t>
     if (faults_.merge) {
         if (held_.empty()) {
             held_ = std::move(answer);
-            heldSinceMs_ = nowMs;
+            heldSinceNs_ = crossed;
             return {};
         }
         answer.insert(answer.begin(), held_.begin(), held_.end());
         held_.clear();
     } else if (!held_.empty()) {
         // Merging was switched off while an answer waited: it goes first, on its own.
-        std::vector<Burst> out = Schedule(std::move(held_), nowMs);
+        std::vector<Burst> out = Schedule(std::move(held_), crossed);
         held_.clear();
-        for (auto& b : Schedule(std::move(answer), nowMs)) out.push_back(std::move(b));
+        for (auto& b : Schedule(std::move(answer), crossed)) out.push_back(std::move(b));
         return out;
     }
-    return Schedule(std::move(answer), nowMs);
+    return Schedule(std::move(answer), crossed);
 }
 
 std::optional<int64_t> AnswerShaper::HoldDeadline() const {
     if (held_.empty()) return std::nullopt;
-    return heldSinceMs_ + std::max(0, faults_.mergeHoldMs);
+    return heldSinceNs_ + std::max(0, faults_.mergeHoldMs) * kNsPerMs;
 }
 
-std::vector<Burst> AnswerShaper::ReleaseExpired(int64_t nowMs) {
+std::vector<Burst> AnswerShaper::ReleaseExpired(int64_t nowNs) {
     const auto deadline = HoldDeadline();
-    if (!deadline || nowMs < *deadline) return {};
-    std::vector<Burst> out = Schedule(std::move(held_), nowMs);
+    if (!deadline || nowNs < *deadline) return {};
+    std::vector<Burst> out = Schedule(std::move(held_), nowNs);
     held_.clear();
     return out;
 }

@@ -5,24 +5,26 @@
 #include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace kt::sim {
 
 namespace {
 
-int64_t SteadyNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// The clock the timerfd counts in, so absolute deadlines mean the same on both sides.
+int64_t MonotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 std::string HexLine(const char* prefix, const uint8_t* data, size_t length) {
@@ -57,18 +59,24 @@ void CloseFd(int& fd) {
 }  // namespace
 
 PtyServer::PtyServer(const ModelConfig& model, const Faults& faults, uint64_t seed)
-    : epochNs_(SteadyNs()), model_(model), shaper_(seed) {
+    : epochNs_(MonotonicNs()), model_(model), shaper_(seed) {
     shaper_.SetFaults(faults);
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
 }
 
 PtyServer::~PtyServer() {
     Stop();
     CloseFd(wakeFd_);
+    CloseFd(timerFd_);
+}
+
+int64_t PtyServer::NowNs() const {
+    return MonotonicNs() - epochNs_;
 }
 
 int64_t PtyServer::NowMs() const {
-    return (SteadyNs() - epochNs_) / 1000000;
+    return NowNs() / kNsPerMs;
 }
 
 void PtyServer::SetError(const std::string& message) {
@@ -170,8 +178,8 @@ bool PtyServer::Start(const std::string& linkPath) {
         SetError("already serving");
         return false;
     }
-    if (wakeFd_ < 0) {
-        SetError("no eventfd");
+    if (wakeFd_ < 0 || timerFd_ < 0) {
+        SetError(wakeFd_ < 0 ? "no eventfd" : "no timerfd");
         return false;
     }
     {
@@ -237,22 +245,29 @@ void PtyServer::UnplugAfter(int64_t ms) {
     eventfd_write(wakeFd_, 1);
 }
 
-int PtyServer::PollTimeoutMs(int64_t now) const {
-    int64_t deadline = INT64_MAX;
-    if (!outgoing_.empty()) {
-        const Burst& b = outgoing_.front();
-        deadline = std::max(b.dueMs, lastWriteMs_ + b.minGapAfterPreviousMs);
-    }
+std::optional<int64_t> PtyServer::NextDeadlineNs() const {
+    std::optional<int64_t> deadline;
+    const auto consider = [&deadline](int64_t t) {
+        if (!deadline || t < *deadline) deadline = t;
+    };
+    if (!outgoing_.empty()) consider(ReleaseTime(outgoing_.front(), lastWriteNs_));
     {
         std::lock_guard lock(mutex_);
-        if (auto hold = shaper_.HoldDeadline()) deadline = std::min(deadline, *hold);
+        if (auto hold = shaper_.HoldDeadline()) consider(*hold);
     }
-    if (const int64_t unplugAt = unplugAtMs_.load(); unplugAt > 0) {
-        deadline = std::min(deadline, unplugAt);
+    if (const int64_t unplugAt = unplugAtMs_.load(); unplugAt > 0) consider(unplugAt * kNsPerMs);
+    return deadline;
+}
+
+// Arms the timer at an absolute time, or disarms it. A time already past fires at once.
+void PtyServer::ArmTimer(std::optional<int64_t> deadlineNs) {
+    itimerspec spec{};
+    if (deadlineNs) {
+        const int64_t at = std::max<int64_t>(1, epochNs_ + *deadlineNs);  // 0 would disarm
+        spec.it_value.tv_sec = static_cast<time_t>(at / 1000000000);
+        spec.it_value.tv_nsec = static_cast<long>(at % 1000000000);
     }
-    if (deadline == INT64_MAX) return -1;
-    // One extra millisecond: poll rounds down, and waking early only costs a lap.
-    return static_cast<int>(std::clamp<int64_t>(deadline - now + 1, 0, 60000));
+    timerfd_settime(timerFd_, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 
 void PtyServer::ReadRequests() {
@@ -264,25 +279,29 @@ void PtyServer::ReadRequests() {
         for (const auto& frame : reader_.Feed(buf, static_cast<size_t>(n))) {
             requests_.fetch_add(1);
             Log(HexLine("<<", frame.data(), frame.size()));
-            const int64_t now = NowMs();
+            const int64_t now = NowNs();
             std::vector<Burst> bursts;
             {
                 std::lock_guard lock(mutex_);
-                bursts = shaper_.Shape(frame[2], model_.HandleRequest(frame.data(), now), now);
+                auto answer = model_.HandleRequest(frame.data(), now / kNsPerMs);
+                bursts = shaper_.Shape(frame[2], std::move(answer), now);
             }
             for (auto& b : bursts) outgoing_.push_back(std::move(b));
         }
     }
 }
 
-void PtyServer::WriteDueBursts(int64_t now) {
+// Writes every burst whose time has come. The line counts as free from the moment a
+// burst was really written, so answers never reach the client faster than the line could
+// carry them, even when this thread was woken late.
+void PtyServer::WriteDueBursts(int64_t nowNs) {
     {
         std::lock_guard lock(mutex_);
-        for (auto& b : shaper_.ReleaseExpired(now)) outgoing_.push_back(std::move(b));
+        for (auto& b : shaper_.ReleaseExpired(nowNs)) outgoing_.push_back(std::move(b));
     }
     while (!outgoing_.empty()) {
         const Burst& b = outgoing_.front();
-        if (now < b.dueMs || now < lastWriteMs_ + b.minGapAfterPreviousMs) return;
+        if (nowNs < ReleaseTime(b, lastWriteNs_)) return;
         ssize_t n;
         do {
             n = write(masterFd_, b.bytes.data(), b.bytes.size());
@@ -292,32 +311,35 @@ void PtyServer::WriteDueBursts(int64_t now) {
         } else {
             Log("-- answer lost: nobody reads the port");
         }
-        lastWriteMs_ = now;
         outgoing_.pop_front();
-        now = NowMs();
+        lastWriteNs_ = nowNs = NowNs();
     }
 }
 
 void PtyServer::Serve() {
     Log("-- serving on " + SlavePath());
     while (!stopRequest_.load()) {
-        int64_t now = NowMs();
-        if (const int64_t unplugAt = unplugAtMs_.load(); unplugAt > 0 && now >= unplugAt) {
+        if (const int64_t unplugAt = unplugAtMs_.load(); unplugAt > 0 && NowMs() >= unplugAt) {
             unplugAtMs_ = 0;
             Log("-- unplugged");
             break;
         }
-        pollfd fds[2] = {{masterFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int ready = poll(fds, 2, PollTimeoutMs(now));
+        ArmTimer(NextDeadlineNs());
+        pollfd fds[3] = {{masterFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {timerFd_, POLLIN, 0}};
+        const int ready = poll(fds, 3, -1);
         if (ready < 0 && errno != EINTR) break;
         if (fds[1].revents & POLLIN) {
             eventfd_t value;
             eventfd_read(wakeFd_, &value);
         }
+        if (fds[2].revents & POLLIN) {
+            uint64_t expirations;
+            (void)!read(timerFd_, &expirations, sizeof expirations);
+        }
         if (fds[0].revents & POLLIN) ReadRequests();
         // The server holds the slave open, so a hang-up here means the pty itself broke.
         if ((fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) != 0) break;
-        WriteDueBursts(NowMs());
+        WriteDueBursts(NowNs());
     }
     // Reported unplugged before the client can notice, so whoever sees the hang-up also
     // sees Plugged() false. Only this thread touches the descriptors while it runs.

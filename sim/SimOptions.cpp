@@ -110,6 +110,8 @@ const std::vector<Switch>& Switches() {
         {"--delay", "MS", "send every answer MS milliseconds late",
          IntoInt([](SimOptions& o) -> int& { return o.faults.delayMs; }, 0, 600000),
          "milliseconds 0..600000"},
+        {"--wire", nullptr, "answer at the pace of a 57600 bit/s line, 10 bits a byte",
+         [](SimOptions& o, const std::string&) { return o.faults.wire = true; }, ""},
         {"--drop", "RATE", "lose this share of the answers (0..1)",
          IntoRate([](SimOptions& o) -> double& { return o.faults.dropRate; }), "a rate 0..1"},
         {"--bad-crc", "RATE", "spoil the checksum of this share of the answers (0..1)",

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "SimOptions.h"
@@ -34,7 +37,7 @@ const char* const kAllSwitches[] = {
     "--link",    "--seed",         "--silent",    "--silent-codes", "--delay",      "--drop",
     "--bad-crc", "--split",        "--split-gap", "--merge",        "--merge-hold", "--garbage",
     "--type",    "--unplug-after", "--sensors",   "--hw",           "--sw",         "--cycles",
-    "--speeds",  "--log",          "--help"};
+    "--speeds",  "--log",          "--help",      "--wire"};
 
 // The simulator as a child process, its stdout and stderr on pipes.
 class SimProcess {
@@ -98,6 +101,7 @@ public:
     }
 
     void Signal(int sig) { kill(pid_, sig); }
+    pid_t Pid() const { return pid_; }
     bool Running() const { return pid_ > 0 && kill(pid_, 0) == 0; }
 
     std::string Out() {
@@ -128,6 +132,22 @@ private:
     std::string outText_;
     std::string errText_;
 };
+
+// Processor time the process has used so far, in clock ticks (user plus system).
+long CpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');  // the command name may hold blanks
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return utime + stime;
+}
 
 bool Exists(const std::string& path) {
     struct stat st {};
@@ -172,7 +192,8 @@ TEST(SimOptions, ValuesReachModelAndFaults) {
                                           "--cycles",
                                           "--speeds",
                                           "1,-2,3.5",
-                                          "--log"},
+                                          "--log",
+                                          "--wire"},
                                          o, error))
         << error;
     EXPECT_EQ(o.link, "/tmp/x");
@@ -195,6 +216,9 @@ TEST(SimOptions, ValuesReachModelAndFaults) {
     EXPECT_EQ(o.model.speedDegPerSecond[1], -2.0);
     EXPECT_EQ(o.model.speedDegPerSecond[2], 3.5);
     EXPECT_TRUE(o.logTraffic);
+    EXPECT_TRUE(o.faults.wire);
+    EXPECT_TRUE(kt::sim::ParseSimOptions({"--link", "x"}, o = {}, error));
+    EXPECT_FALSE(o.faults.wire);  // memory speed unless asked
 }
 
 TEST(SimExecutable, HelpListsEverySwitch) {
@@ -306,6 +330,48 @@ TEST(SimExecutable, Sigusr1UnplugsAndSigusr2PlugsBackIn) {
     EXPECT_EQ(LinkTarget(link), slave);
     SimClient client(link);
     EXPECT_EQ(ToHex(client.Ask(kReadType)), kTypeAnswer);
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
+// A measurement with three sensors and cycles is 8 + 27 bytes on the line: 6.08 ms.
+// Every answer is held to that; the mean over 200 requests is printed, not judged.
+TEST(SimExecutable, WirePacesEveryAnswerAndIdlesWithoutProcessorTime) {
+    TempDir dir;
+    const std::string link = dir.File("COM1");
+    SimProcess sim({"--link", link, "--wire", "--cycles"});
+    ASSERT_FALSE(sim.ReadLine().empty()) << sim.Err();
+    SimClient client(link);
+    const double boundMs = 35 * 10.0 / 57.6;
+    double total = 0, least = 1e9, most = 0;
+    const int requests = 200;
+    for (int i = 0; i < requests; ++i) {
+        const double start = kt::test::NowMs();
+        ASSERT_TRUE(client.Write(kt::test::Hex("F1 F1 07 00 00 00 00 07")));
+        std::vector<uint8_t> answer;
+        while (answer.size() < 27) {
+            const auto block = client.ReadBlock(3000, 0);
+            if (block.empty()) break;
+            answer.insert(answer.end(), block.begin(), block.end());
+        }
+        const double took = kt::test::NowMs() - start;
+        ASSERT_EQ(answer.size(), 27u) << i;
+        EXPECT_GE(took, 0.9 * boundMs) << i;
+        total += took;
+        least = std::min(least, took);
+        most = std::max(most, took);
+    }
+    std::printf(
+        "[ wire     ] measurement answer (8 + 27 bytes, bound %.3f ms) over %d requests: "
+        "mean %.3f ms, least %.3f ms, most %.3f ms\n",
+        boundMs, requests, total / requests, least, most);
+
+    // Idle with the client still attached: the server sleeps until something comes in.
+    const long before = CpuTicks(sim.Pid());
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long used = CpuTicks(sim.Pid()) - before;
+    ASSERT_GE(before, 0);
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 5) << "ticks of processor time in one idle second";
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Wait(), 0);
 }

@@ -1,5 +1,6 @@
-// Fault switches applied to the model's answers, and the request reader's resync, without
-// a terminal: bursts, their bytes and their due times.
+// Fault switches applied to the model's answers, the line's timing, and the request
+// reader's resync, without a terminal: bursts, their bytes and their due times, with
+// the clock given by the test (nanoseconds).
 #include <gtest/gtest.h>
 
 #include "AnswerShaper.h"
@@ -12,6 +13,8 @@ namespace {
 using kt::sim::AnswerShaper;
 using kt::sim::Burst;
 using kt::sim::Faults;
+using kt::sim::kNsPerMs;
+using kt::sim::ReleaseTime;
 using kt::sim::RequestReader;
 using kt::test::Hex;
 using kt::test::ToHex;
@@ -36,7 +39,9 @@ TEST(SimFaults, WithoutFaultsAnAnswerLeavesAtOnceInOneBurst) {
     AnswerShaper shaper;
     const auto bursts = shaper.Shape(12, Hex(kLed), 500);
     ASSERT_EQ(bursts.size(), 1u);
-    EXPECT_EQ(bursts[0].dueMs, 500);
+    EXPECT_EQ(bursts[0].dueNs, 500);
+    EXPECT_EQ(bursts[0].crossingNs, 0);  // memory speed: written the moment it is due
+    EXPECT_EQ(ReleaseTime(bursts[0], 0), 500);
     EXPECT_EQ(ToHex(bursts[0].bytes), kLed);
     EXPECT_TRUE(shaper.Shape(0, {}, 500).empty());  // nothing to answer, nothing sent
 }
@@ -57,9 +62,9 @@ TEST(SimFaults, DelayPostponesTheAnswer) {
     Faults faults;
     faults.delayMs = 250;
     AnswerShaper shaper = WithFaults(faults);
-    const auto bursts = shaper.Shape(12, Hex(kLed), 1000);
+    const auto bursts = shaper.Shape(12, Hex(kLed), 1000 * kNsPerMs);
     ASSERT_EQ(bursts.size(), 1u);
-    EXPECT_EQ(bursts[0].dueMs, 1250);
+    EXPECT_EQ(bursts[0].dueNs, 1250 * kNsPerMs);
 }
 
 TEST(SimFaults, DropRateLosesThatShareReproduciblyBySeed) {
@@ -112,14 +117,14 @@ TEST(SimFaults, SplitSendsTwoHalvesTheGapApart) {
     faults.delayMs = 10;
     AnswerShaper shaper = WithFaults(faults);
     EXPECT_EQ(faults.splitGapMs, 80);  // more than the 50 ms that ends a read
-    auto bursts = shaper.Shape(12, Hex(kLed), 100);
+    auto bursts = shaper.Shape(12, Hex(kLed), 100 * kNsPerMs);
     ASSERT_EQ(bursts.size(), 2u);
     EXPECT_EQ(ToHex(bursts[0].bytes), "F3 F3 0C 05");
     EXPECT_EQ(ToHex(bursts[1].bytes), "00 00 00 11");
-    EXPECT_EQ(bursts[0].dueMs, 110);
-    EXPECT_EQ(bursts[1].dueMs, 190);
-    EXPECT_EQ(bursts[0].minGapAfterPreviousMs, 0);
-    EXPECT_EQ(bursts[1].minGapAfterPreviousMs, 80);
+    EXPECT_EQ(bursts[0].dueNs, 110 * kNsPerMs);
+    EXPECT_EQ(bursts[1].dueNs, 190 * kNsPerMs);
+    // The second half waits for the gap after the first was really written.
+    EXPECT_EQ(ReleaseTime(bursts[1], 150 * kNsPerMs), 230 * kNsPerMs);
 
     bursts = shaper.Shape(7, Hex(kMeasurement), 0);
     ASSERT_EQ(bursts.size(), 2u);
@@ -132,16 +137,16 @@ TEST(SimFaults, MergeGluesEachAnswerToTheNextOne) {
     faults.mergeHoldMs = 500;
     AnswerShaper shaper = WithFaults(faults);
     EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 0).empty());
-    EXPECT_EQ(shaper.HoldDeadline(), 500);
-    auto bursts = shaper.Shape(32, Hex(kType), 20);
+    EXPECT_EQ(shaper.HoldDeadline(), 500 * kNsPerMs);
+    auto bursts = shaper.Shape(32, Hex(kType), 20 * kNsPerMs);
     ASSERT_EQ(bursts.size(), 1u);
     EXPECT_EQ(ToHex(bursts[0].bytes), kLed + " " + kType);
     EXPECT_FALSE(shaper.HoldDeadline().has_value());
 
     // A held answer with no follower leaves alone once its hold time is over.
-    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 1000).empty());
-    EXPECT_TRUE(shaper.ReleaseExpired(1499).empty());
-    bursts = shaper.ReleaseExpired(1500);
+    EXPECT_TRUE(shaper.Shape(12, Hex(kLed), 1000 * kNsPerMs).empty());
+    EXPECT_TRUE(shaper.ReleaseExpired(1500 * kNsPerMs - 1).empty());
+    bursts = shaper.ReleaseExpired(1500 * kNsPerMs);
     ASSERT_EQ(bursts.size(), 1u);
     EXPECT_EQ(ToHex(bursts[0].bytes), kLed);
 
@@ -173,6 +178,108 @@ TEST(SimFaults, ForeignTypeCodeKeepsAValidChecksum) {
     faults.typeCode = "AB";
     shaper.SetFaults(faults);
     EXPECT_EQ(ToHex(shaper.Shape(32, Hex(kType), 0).at(0).bytes), "F3 F3 20 41 42 00 00 A3");
+}
+
+// A measurement with three sensors and cycle counts: 27 bytes.
+std::string FullMeasurement() {
+    std::string hex = "F4 F4 0F";
+    for (int i = 0; i < 24; ++i) hex += " 00";
+    return hex;
+}
+const std::string kFullMeasurement = FullMeasurement();
+
+// Line times at 57600 bit/s and 10 bits a byte, rounded up to the nanosecond so that
+// nothing arrives early.
+constexpr int64_t kRequestNs = 1388889;      // 8 bytes: 1.3889 ms
+constexpr int64_t kMeasurementNs = 4687500;  // 27 bytes: 4.6875 ms
+constexpr int64_t kT = 7000 * kNsPerMs;      // when the request's last byte came in
+
+TEST(SimWire, AnAnswerIsWrittenOnceRequestAndAnswerHaveCrossed) {
+    struct Case {
+        const char* what;
+        std::string answer;
+        int delayMs;
+        int garbage;
+        bool wire;
+        int64_t afterArrivalNs;
+    };
+    const std::vector<Case> cases = {
+        {"LED answer", kLed, 0, 0, true, 2 * kRequestNs},
+        {"full measurement", kFullMeasurement, 0, 0, true, kRequestNs + kMeasurementNs},
+        {"wire and delay add up", kFullMeasurement, 20, 0, true,
+         kRequestNs + 20 * kNsPerMs + kMeasurementNs},
+        {"garbage crosses too", kLed, 0, 5, true, kRequestNs + 2256945},
+        {"memory speed without the wire", kFullMeasurement, 20, 0, false, 20 * kNsPerMs},
+    };
+    for (const auto& c : cases) {
+        Faults faults;
+        faults.wire = c.wire;
+        faults.delayMs = c.delayMs;
+        faults.garbageBytes = c.garbage;
+        AnswerShaper shaper = WithFaults(faults);
+        const auto bursts = shaper.Shape(7, Hex(c.answer), kT);
+        ASSERT_EQ(bursts.size(), 1u) << c.what;
+        EXPECT_EQ(ReleaseTime(bursts[0], 0) - kT, c.afterArrivalNs) << c.what;
+    }
+}
+
+TEST(SimWire, BackToBackAnswersFollowOneAnotherOnTheLine) {
+    Faults faults;
+    faults.wire = true;
+    AnswerShaper shaper = WithFaults(faults);
+    // Four requests in one write: measurement, type, measurement, LED.
+    const std::vector<std::pair<uint8_t, std::string>> requests = {
+        {7, kFullMeasurement}, {32, kType}, {7, kFullMeasurement}, {12, kLed}};
+    std::vector<Burst> queue;
+    for (const auto& [code, answer] : requests) {
+        for (auto& b : shaper.Shape(code, Hex(answer), kT)) queue.push_back(std::move(b));
+    }
+    ASSERT_EQ(queue.size(), 4u);
+    EXPECT_EQ(ToHex(queue[1].bytes), kType);  // in the order asked
+    const std::vector<int64_t> written = {6076389, 7465278, 12152778, 13541667};
+    int64_t previous = 0;
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const int64_t at = ReleaseTime(queue[i], previous);
+        EXPECT_EQ(at - kT, written[i]) << i;
+        EXPECT_GE(at, previous + queue[i].crossingNs) << i;  // no overlap on the line
+        previous = at;
+    }
+    // A write that went out late holds the next answer back by as much, so answers
+    // never come faster than the line carries them.
+    EXPECT_EQ(ReleaseTime(queue[3], kT + written[2] + 3 * kNsPerMs),
+              kT + written[3] + 3 * kNsPerMs);
+
+    // Unanswered requests still took their time on the way in.
+    faults.silentCodes = {32};
+    AnswerShaper silenced = WithFaults(faults);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(silenced.Shape(32, Hex(kType), kT).empty());
+    const auto led = silenced.Shape(12, Hex(kLed), kT);
+    ASSERT_EQ(led.size(), 1u);
+    EXPECT_EQ(ReleaseTime(led[0], 0) - kT, 5 * kRequestNs);
+}
+
+TEST(SimWire, SplitAndMergedAnswersCrossAsTheBytesTheyCarry) {
+    Faults faults;
+    faults.wire = true;
+    faults.split = true;
+    AnswerShaper split = WithFaults(faults);
+    const auto halves = split.Shape(12, Hex(kLed), kT);
+    ASSERT_EQ(halves.size(), 2u);
+    const int64_t halfNs = 694445;  // 4 bytes
+    const int64_t first = ReleaseTime(halves[0], 0);
+    EXPECT_EQ(first - kT, kRequestNs + halfNs);
+    EXPECT_EQ(ReleaseTime(halves[1], first) - first, 80 * kNsPerMs + halfNs);
+
+    faults.split = false;
+    faults.merge = true;
+    AnswerShaper merge = WithFaults(faults);
+    EXPECT_TRUE(merge.Shape(12, Hex(kLed), kT).empty());
+    // Held since its request crossed the line.
+    EXPECT_EQ(merge.HoldDeadline(), kT + kRequestNs + 1000 * kNsPerMs);
+    const int64_t later = kT + 100 * kNsPerMs;
+    const auto glued = merge.Shape(32, Hex(kType), later);
+    ASSERT_EQ(glued.size(), 1u);
+    EXPECT_EQ(ReleaseTime(glued[0], 0) - later, kRequestNs + 2777778);  // 16 bytes
 }
 
 std::string Frames(const std::vector<RequestReader::Frame>& frames) {

@@ -194,6 +194,93 @@ TEST_F(SimPty, GarbageAndForeignType) {
     EXPECT_EQ(ToHex(client.Ask(kReadType)), "F3 F3 20 58 59 5A 00 2B");
 }
 
+// Milliseconds `bytes` take on a 57600 bit/s line, 10 bits a byte.
+double WireMs(size_t bytes) {
+    return static_cast<double>(bytes) * 10.0 / 57.6;
+}
+
+struct TimedAnswer {
+    std::vector<uint8_t> bytes;
+    double atMs;  // since the request was written, when its last byte had been read
+};
+
+// Reads answers of the given lengths in order, timing each by its last byte.
+std::vector<TimedAnswer> ReadAnswers(SimClient& client, const std::vector<size_t>& lengths,
+                                     double startMs) {
+    std::vector<uint8_t> stream;
+    std::vector<TimedAnswer> answers;
+    size_t offset = 0;
+    while (answers.size() < lengths.size()) {
+        const auto block = client.ReadBlock(3000, 0);
+        const double at = NowMs() - startMs;
+        if (block.empty()) break;
+        stream.insert(stream.end(), block.begin(), block.end());
+        while (answers.size() < lengths.size() &&
+               stream.size() >= offset + lengths[answers.size()]) {
+            const auto begin = stream.begin() + static_cast<std::ptrdiff_t>(offset);
+            const size_t length = lengths[answers.size()];
+            answers.push_back({{begin, begin + static_cast<std::ptrdiff_t>(length)}, at});
+            offset += length;
+        }
+    }
+    return answers;
+}
+
+// The server never writes early and the clock starts before the request is written,
+// so the bounds hold exactly; 90 % leaves room for rounding, not for a slack server.
+TEST_F(SimPty, WireAnswersNoEarlierThanRequestAndAnswerTakeOnTheLine) {
+    server.WithModel([](IndicatorModel& m) { m.SetIncludeCycles(true); });
+    struct Case {
+        std::string request;
+        size_t answerBytes;
+        int delayMs;
+    };
+    // 8 + 8 bytes: 2.78 ms; 8 + 27: 6.08 ms; with 20 ms delay 26.08 ms, beyond what the
+    // delay or the line gives alone.
+    const std::vector<Case> cases = {{kReadType, 8, 0}, {kMeasure, 27, 0}, {kMeasure, 27, 20}};
+    SimClient client(link);
+    for (const auto& c : cases) {
+        Faults f;
+        f.wire = true;
+        f.delayMs = c.delayMs;
+        SetFaults(f);
+        const double start = NowMs();
+        ASSERT_TRUE(client.Write(kt::test::Hex(c.request)));
+        const auto answers = ReadAnswers(client, {c.answerBytes}, start);
+        ASSERT_EQ(answers.size(), 1u) << c.request;
+        EXPECT_EQ(answers[0].bytes[2], kt::test::Hex(c.request)[2] == 7 ? 0x0F : 0x20);
+        const double bound = WireMs(8) + c.delayMs + WireMs(c.answerBytes);
+        EXPECT_GE(answers[0].atMs, 0.9 * bound) << c.request << " delay " << c.delayMs;
+    }
+}
+
+TEST_F(SimPty, WireAnswersBackToBackRequestsInOrderOneAfterAnother) {
+    server.WithModel([](IndicatorModel& m) { m.SetIncludeCycles(true); });
+    Faults f;
+    f.wire = true;
+    SetFaults(f);
+    SimClient client(link);
+    const std::vector<std::string> requests = {kMeasure,  kReadType, kMeasure,
+                                               kWriteLed, kMeasure,  kMeasure};
+    const std::vector<size_t> lengths = {27, 8, 27, 8, 27, 27};
+    std::string all;
+    for (const auto& r : requests) all += r + " ";
+    const double start = NowMs();
+    ASSERT_TRUE(client.Write(kt::test::Hex(all)));
+    const auto answers = ReadAnswers(client, lengths, start);
+    ASSERT_EQ(answers.size(), lengths.size());
+    EXPECT_EQ(ToHex(answers[1].bytes), kTypeAnswer);
+    EXPECT_EQ(ToHex(answers[3].bytes), kLedAnswer);
+    // Each answer starts crossing only after the one before it has arrived: the last of
+    // six needs 22.9 ms; answers crossing side by side would be through in 13 ms.
+    double bound = WireMs(8);
+    for (size_t i = 0; i < answers.size(); ++i) {
+        EXPECT_EQ(answers[i].bytes[0], lengths[i] == 27 ? 0xF4 : 0xF3) << i;
+        bound += WireMs(lengths[i]);
+        EXPECT_GE(answers[i].atMs, 0.9 * bound) << i;
+    }
+}
+
 TEST_F(SimPty, UnplugClosesThePortAndReplugServesAgain) {
     {
         SimClient client(link);
