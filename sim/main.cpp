@@ -71,8 +71,14 @@ int main(int argc, char** argv) {
 
     kt::sim::PtyServer server(options.model, options.faults, options.seed);
     if (options.logTraffic) {
-        server.SetTrafficLog(
-            [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+        // Each line starts with the monotonic time in seconds, so request spacing can be
+        // read off the log.
+        server.SetTrafficLog([](const std::string& line) {
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "%ld.%06ld %s\n", static_cast<long>(now.tv_sec),
+                         now.tv_nsec / 1000, line.c_str());
+        });
     }
     if (!server.Start(options.link)) {
         Message(server.LastError());
