@@ -71,8 +71,8 @@ void IndicatorModel::OnSample(const Sample& sample) {
 
 void IndicatorModel::ShowValue(Channel& channel, float value) {
     channel.display.Show(value);
-    // Every real reading is a short text, kept in the string's own storage; the buffer
-    // reserved above takes even the longest.
+    // The shared display rule makes the text; every real reading's text is short enough
+    // to be made without the heap, and the reserved buffer takes even the longest.
     channel.displayText = measurement::DisplayText(channel.display);
     if (const auto position = GaugePositionOf(value)) channel.gaugePosition = *position;
 }

@@ -4,8 +4,9 @@
 // the sampling clock hands on; the tab copies the texts and positions into its widgets.
 //
 // Everything runs on the user-interface thread. Following a sample formats at most one
-// display text per channel into a buffer reserved at construction, so it allocates
-// nothing for any float value.
+// display text per channel, and a cycle text only when the count changes, into strings
+// that keep their storage: no allocation for any reading below 1e10 (longer texts, of
+// values no sensor reports, pass through one temporary string).
 #pragma once
 
 #include <optional>

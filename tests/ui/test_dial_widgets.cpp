@@ -13,7 +13,6 @@
 #include "IndicatorModel.h"
 #include "widgets/ChannelColours.h"
 #include "widgets/Dial.h"
-#include "widgets/Fonts.h"
 #include "widgets/Gauge.h"
 
 using namespace kt;
@@ -78,7 +77,6 @@ private slots:
     void gaugeFillFollowsTheModel_data();
     void gaugeFillFollowsTheModel();
     void gaugeRepaintsOnlyWhenItsPositionChanges();
-    void displayFontIsVerdanaOrDejaVuSans();
     void paintingThreeDialsCost();
 };
 
@@ -240,15 +238,6 @@ void DialWidgets::gaugeRepaintsOnlyWhenItsPositionChanges() {
     gauge.setPosition(361);
     QApplication::processEvents();
     QCOMPARE(counter.paints, 0);
-}
-
-void DialWidgets::displayFontIsVerdanaOrDejaVuSans() {
-    const QString family = ui::DisplayFontFamily();
-    QVERIFY(family == "Verdana" || family == "DejaVu Sans");
-    QCOMPARE(ui::DisplayFontFamily(), family);
-    const QFont font = ui::DisplayFont(48);
-    QCOMPARE(font.pixelSize(), 48);
-    QVERIFY(font.bold());
 }
 
 // A figure for the report, not a check: three dials painted into images, as the 50 ms
