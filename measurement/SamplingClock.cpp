@@ -103,7 +103,10 @@ bool SamplingClock::RefreshReadouts() {
     return true;
 }
 
-std::optional<int64_t> SamplingClock::MillisecondsUntilDue() const {
+// Time advances in whole hundredths, so the pass that has work to do is the first one in
+// the hundredth where the countdown (or the guard) runs out: the wait lasts until that
+// hundredth begins, which keeps requests on the period instead of on the pass spacing.
+std::optional<int64_t> SamplingClock::MillisecondsUntilDue() {
     if (!Sampling()) return std::nullopt;
     double seconds = 0;
     if (!realTime_) {
@@ -112,7 +115,8 @@ std::optional<int64_t> SamplingClock::MillisecondsUntilDue() const {
         seconds = state_.rtGuard;
     }
     if (seconds <= kMargin) return 0;
-    return static_cast<int64_t>(std::ceil((seconds - kMargin) * 1000.0));
+    const auto hundredths = static_cast<int64_t>(std::ceil((seconds - kMargin) * 100.0));
+    return clock_.MillisecondsUntil(state_.previousClock + hundredths);
 }
 
 void SamplingClock::BeginRun() {

@@ -62,7 +62,7 @@ public:
     bool RefreshReadouts();
     // Milliseconds from the most recent pass until a pass has work to do; nothing while
     // no requests are being sent.
-    std::optional<int64_t> MillisecondsUntilDue() const;
+    std::optional<int64_t> MillisecondsUntilDue();
 
     // SpeedButton10, SpeedButton11, SpeedButton12.
     void Start();

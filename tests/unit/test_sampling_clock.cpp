@@ -280,9 +280,10 @@ TEST_F(SamplingClockTest, NextPassIsDueWhenTheCountdownOrGuardRunsOut) {
     sampling.Start();
     EXPECT_EQ(sampling.MillisecondsUntilDue(), 0);
     Pass(1);
-    EXPECT_EQ(sampling.MillisecondsUntilDue(), 95);
+    // Due at the start of the hundredth where the countdown falls to 0.005 s or below.
+    EXPECT_EQ(sampling.MillisecondsUntilDue(), 100);
     Pass(3);
-    EXPECT_EQ(sampling.MillisecondsUntilDue(), 65);
+    EXPECT_EQ(sampling.MillisecondsUntilDue(), 70);
     sampling.SetRealTime(true);
     Pass(1);
     EXPECT_EQ(sampling.MillisecondsUntilDue(), 50);
