@@ -6,7 +6,7 @@
 set -u
 cmake=$1 build=$2
 . "$(dirname "$0")/files.sh"
-tmp=$(mktemp -d "/tmp/kt210v launcher.XXXXXX")  # a blank in every path on purpose
+tmp=$(readlink -f "$(mktemp -d "/tmp/kt210v launcher.XXXXXX")")  # with a blank, on purpose
 pid=""
 trap '[ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null; rm -rf "$tmp"' EXIT
 prefix="$tmp/prefix"
