@@ -84,6 +84,8 @@ int main(int argc, char* argv[]) {
     try {
         app = std::make_unique<Application>(argc, argv);
         QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+        // The desktop entry's name, so that the desktop shows its icon for the window.
+        QGuiApplication::setDesktopFileName(QStringLiteral("kt210v-pc"));
         termination = InstallTerminationHandler();
 
         kt::ui::CreateForms();

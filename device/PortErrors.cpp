@@ -36,6 +36,10 @@ std::string OpenFailureDetails(const std::string& name, const std::string& path,
         text += "\nPort jest zajęty przez inny program.";
     } else if (err == ENOENT) {
         text += "\nTaki port nie istnieje. Sprawdź nazwę portu i podłączenie przewodu.";
+    } else if (err == EIO || err == ENXIO || err == ENODEV) {
+        // A ttyS line the driver keeps for a chip that is not there, or an adapter that
+        // was pulled out.
+        text += "\nPod tą nazwą nie ma działającego portu. Wybierz port z listy.";
     }
     return text;
 }

@@ -10,7 +10,8 @@ namespace kt::device {
 std::string OpenFailureReason(int result, int err);
 
 // Details for the operator (Polish): the port and the path it leads to, the system's
-// reason, and for a permission error how to get access (the dialout group).
+// reason, and for a permission error how to get access (the dialout group); a busy,
+// missing or dead port gets a hint of its own.
 std::string OpenFailureDetails(const std::string& name, const std::string& path, int result,
                                int err);
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "PortList.h"
 #include "QtDialogs.h"
 #include "ui_Asystenlaczenia.h"
 #include "widgets/StepIcons.h"
@@ -38,6 +39,7 @@ TAsystentForm::TAsystentForm(QWidget* parent)
     PlaceBehind(ui_->Label2, ui_->Label3, 4);
     PlaceBehind(ui_->Label9, ui_->Label10, 0);  // "Hardware: V1.2"
     PlaceBehind(ui_->Label11, ui_->Label12, 0);
+    ListPorts();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(50);
@@ -125,6 +127,32 @@ void TAsystentForm::Apply(const WizardDisplay& display, bool force) {
         }
     }
     shown_ = display;
+}
+
+void TAsystentForm::SetPortRoot(const std::string& root) {
+    portRoot_ = root;
+    ListPorts();
+}
+
+void TAsystentForm::showEvent(QShowEvent* event) {
+    ListPorts();
+    QDialog::showEvent(event);
+}
+
+// The ports present now, in name order after "COM1", which stays first and the default;
+// the text in the box is kept.
+void TAsystentForm::ListPorts() {
+    QComboBox* box = ui_->ComboBox1;
+    const QString text = box->currentText();
+    for (; listedPorts_ > 0; --listedPorts_) box->removeItem(1);
+    for (const std::string& name : device::ListSerialPorts(portRoot_)) {
+        box->insertItem(++listedPorts_, QString::fromStdString(name));
+    }
+    if (const int index = box->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        index >= 0) {
+        box->setCurrentIndex(index);
+    }
+    box->setEditText(text);
 }
 
 std::string TAsystentForm::PortText() const {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <string>
 
 #include "ConnectionWizard.h"
 #include "WizardView.h"
@@ -34,6 +35,10 @@ public:
     std::string PortText() const override;
     void Pause(int milliseconds) override;
 
+    // Where the port box looks for the machine's serial ports: "/" (tests give a fake
+    // tree). The box is listed again at once.
+    void SetPortRoot(const std::string& root);
+
     QTimer Timer1;  // one step of the wizard every 50 ms
 
 public slots:
@@ -45,7 +50,11 @@ private slots:
     void BitBtn1Click();  // "OK"
     void Timer1Timer();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void ListPorts();
     void Apply(const device::WizardDisplay& display, bool force);
     QPixmap Picture(device::StepPicture picture) const;
     void PlaceBehind(QLabel* first, QLabel* second, int gap);
@@ -53,6 +62,8 @@ private:
     std::unique_ptr<Ui::TAsystentForm> ui_;
     device::ConnectionWizard* wizard_ = nullptr;
     device::WizardDisplay shown_;
+    std::string portRoot_ = "/";
+    int listedPorts_ = 0;  // items after "COM1" that name the machine's ports
     // [line] -> Image(line + 4); [label number] -> LabelN (0 and 8 do not exist).
     std::array<QLabel*, device::WizardDisplay::kLines + 1> icons_{};
     std::array<QLabel*, device::WizardDisplay::kLabels + 1> labels_{};

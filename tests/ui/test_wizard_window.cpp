@@ -1,11 +1,14 @@
 // The connection wizard's window: how it paints the step machine's display, and the step
 // machine driven through the window's own buttons and timer against a fake port.
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -40,10 +43,12 @@ struct Rig {
     device::SyncCycle sync{state, sender, view, nullptr, device::NumberFormat{}};
     test::FakeDialogs dialogs;
     device::ConnectionWizard wizard{state, port, sender, sync, dialogs};
+    QTemporaryDir machine;  // a machine without serial ports unless a test adds some
     TAsystentForm form;
 
     Rig() {
         port.portOpen = &state.portOpen;
+        form.SetPortRoot(machine.path().toStdString());
         form.AttachWizard(&wizard);
         form.show();
     }
@@ -91,6 +96,7 @@ private slots:
     void missingPortLeavesOnlyAbortClickable();
     void openedPortIsIdentifiedByTheTimer();
     void okAndEnterHideTheWindow();
+    void portBoxListsTheMachinesPortsAfterCom1();
 };
 
 void WizardWindowTest::startsIdleWithEveryStepHidden() {
@@ -328,6 +334,73 @@ void WizardWindowTest::okAndEnterHideTheWindow() {
     combo->setFocus();
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
     QVERIFY(!rig.form.isVisible());
+}
+
+// Adds or removes a fake /dev entry (and for ttyS the serial core's port type).
+static void SetPort(const QTemporaryDir& machine, const QString& name, bool present) {
+    QDir(machine.path()).mkpath(QStringLiteral("dev"));
+    QFile file(machine.filePath(QStringLiteral("dev/") + name));
+    if (!present) {
+        QVERIFY(file.remove());
+        return;
+    }
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (name.startsWith(QStringLiteral("ttyS"))) {
+        const QString sys = QStringLiteral("sys/class/tty/") + name;
+        QDir(machine.path()).mkpath(sys);
+        QFile type(machine.filePath(sys + QStringLiteral("/type")));
+        QVERIFY(type.open(QIODevice::WriteOnly));
+        type.write("4\n");
+    }
+}
+
+static QStringList Items(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
+}
+
+static QStringList ComNames(int from, int to) {
+    QStringList names;
+    for (int n = from; n <= to; ++n) names << QStringLiteral("COM%1").arg(n);
+    return names;
+}
+
+void WizardWindowTest::portBoxListsTheMachinesPortsAfterCom1() {
+    Rig rig;
+    auto* box = rig.Get<QComboBox>("ComboBox1");
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyS1", "ttyACM0"}) {
+        SetPort(rig.machine, QString::fromLatin1(name), true);
+    }
+    rig.form.hide();
+    rig.form.show();  // listed again each time the window is shown
+    QCOMPARE(Items(box),
+             QStringList({"COM1", "ttyACM0", "ttyS1", "ttyUSB2", "ttyUSB10"}) + ComNames(2, 16));
+    QCOMPARE(box->currentIndex(), 0);
+    QCOMPARE(rig.form.PortText(), std::string("COM1"));
+
+    // A chosen port that is still there stays chosen; a typed name stays typed.
+    box->setCurrentIndex(4);
+    SetPort(rig.machine, QStringLiteral("ttyACM0"), false);
+    SetPort(rig.machine, QStringLiteral("ttyUSB0"), true);
+    rig.form.hide();
+    rig.form.show();
+    QCOMPARE(Items(box),
+             QStringList({"COM1", "ttyS1", "ttyUSB0", "ttyUSB2", "ttyUSB10"}) + ComNames(2, 16));
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB10"));
+    QCOMPARE(box->currentIndex(), 4);
+
+    // The chosen port was unplugged: its name stays in the box, so the open reports it.
+    SetPort(rig.machine, QStringLiteral("ttyUSB10"), false);
+    rig.form.hide();
+    rig.form.show();
+    QCOMPARE(Items(box), QStringList({"COM1", "ttyS1", "ttyUSB0", "ttyUSB2"}) + ComNames(2, 16));
+    QCOMPARE(rig.form.PortText(), std::string("ttyUSB10"));
+
+    box->setEditText(QStringLiteral("/dev/pts/7"));
+    rig.form.hide();
+    rig.form.show();
+    QCOMPARE(rig.form.PortText(), std::string("/dev/pts/7"));
 }
 
 QTEST_MAIN(WizardWindowTest)
