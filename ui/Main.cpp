@@ -10,12 +10,12 @@
 #include "Asystenlaczenia.h"
 #include "Com_debugger.h"
 #include "DeviceTab.h"
+#include "IndicatorTab.h"
 #include "Konfigliniform.h"
 #include "Mnoznikunit.h"
 #include "O_programie_unit.h"
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
-#include "SamplingScreen.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 
@@ -109,6 +109,10 @@ DeviceTab& TForm1::DevicePage() {
     return *ui_->TabSheet2;
 }
 
+IndicatorTab& TForm1::IndicatorPage() {
+    return *ui_->TabSheet1;
+}
+
 void TForm1::BuildWindow() {
     ui_->setupUi(this);
 
@@ -175,6 +179,9 @@ void TForm1::AttachForms(const SecondaryForms& forms) {
     forms_ = forms;
     core_->SetFrameLog(forms_.comDbg);
     DevicePage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
+    IndicatorPage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
+    if (forms_.wartosc) forms_.wartosc->Attach(&State(), format_.decimalSeparator);
+    if (forms_.mnoznik) forms_.mnoznik->Attach(&State(), format_.decimalSeparator);
     if (forms_.asystent) forms_.asystent->AttachWizard(&core_->Wizard());
 }
 
@@ -182,6 +189,9 @@ void TForm1::DetachForms() {
     if (forms_.asystent) forms_.asystent->AttachWizard(nullptr);
     core_->SetFrameLog(nullptr);
     DevicePage().AttachDialogs(nullptr, nullptr);
+    IndicatorPage().AttachDialogs(nullptr, nullptr);
+    if (forms_.wartosc) forms_.wartosc->Attach(nullptr, format_.decimalSeparator);
+    if (forms_.mnoznik) forms_.mnoznik->Attach(nullptr, format_.decimalSeparator);
     forms_ = SecondaryForms{};
 }
 

@@ -4,16 +4,22 @@
 // loop), and the 50 ms readout tick. A port lost under the program pauses the run.
 #include <algorithm>
 
+#include "DeviceTab.h"
+#include "IndicatorTab.h"
 #include "Main.h"
-#include "SamplingScreen.h"
 
 namespace kt::ui {
 
 void TForm1::BuildSampling() {
-    samplingScreen_ = std::make_unique<SamplingScreen>(*this, [this] { ShowWizard(); });
-    sampling_ = std::make_unique<measurement::SamplingClock>(State(), core_->Sender(), *dialogs_,
-                                                             *samplingScreen_, hundredths_,
-                                                             format_.decimalSeparator);
+    IndicatorTab& indicator = IndicatorPage();
+    sampling_ = std::make_unique<measurement::SamplingClock>(
+        State(), core_->Sender(), *dialogs_, indicator, hundredths_, format_.decimalSeparator);
+    indicators_ = std::make_unique<measurement::IndicatorModel>(State(), format_.decimalSeparator);
+    indicator.Attach(State(), core_->Sender(), *indicators_, *sampling_, [this] { ShowWizard(); });
+    DevicePage().AttachIndicator(&indicator);
+    // Each sample goes first to the indicator tab; the chart and the registration table
+    // follow it in the order they subscribe.
+    sampling_->Subscribe(indicator);
     core_->Decode().SetMeasurementListener(sampling_.get());
     core_->SetPortLostHandler([this] { sampling_->Halt(); });
 
@@ -43,7 +49,8 @@ void TForm1::ArmDueTimer() {
 
 void TForm1::Timer1Timer() {
     if (!sampling_->RefreshReadouts()) return;
-    // Chart page tracking and the dials join here with their tabs.
+    // Chart page tracking joins here with the chart tab.
+    IndicatorPage().DrawDials();
 }
 
 }  // namespace kt::ui
