@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "Asystenlaczenia.h"
+#include "ChartTab.h"
 #include "Com_debugger.h"
 #include "DeviceTab.h"
 #include "IndicatorTab.h"
@@ -113,6 +114,10 @@ IndicatorTab& TForm1::IndicatorPage() {
     return *ui_->TabSheet1;
 }
 
+ChartTab& TForm1::ChartPage() {
+    return *ui_->TabSheet4;
+}
+
 void TForm1::BuildWindow() {
     ui_->setupUi(this);
 
@@ -200,9 +205,10 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-// Runs each time the window is shown. The chart's paging is reset here once the chart
-// tab exists.
-void TForm1::FormShow() {}
+// Runs each time the window is shown: the chart's paging rule.
+void TForm1::FormShow() {
+    ChartPage().FormShow();
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     FormClose();

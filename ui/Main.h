@@ -12,7 +12,9 @@
 #include "DeviceCore.h"
 #include "Dialogs.h"
 #include "HundredthsClock.h"
+#include "ChartStore.h"
 #include "IndicatorModel.h"
+#include "OutputLineSource.h"
 #include "Log.h"
 #include "Numbers.h"
 #include "SamplingClock.h"
@@ -26,6 +28,7 @@ class TForm1;
 
 namespace kt::ui {
 
+class ChartTab;
 class DeviceTab;
 class IndicatorTab;
 class QtDialogs;
@@ -81,6 +84,8 @@ public:
     measurement::SamplingClock& Sampling() { return *sampling_; }
     measurement::IndicatorModel& Indicators() { return *indicators_; }
     IndicatorTab& IndicatorPage();
+    ChartTab& ChartPage();
+    measurement::ChartStore& Chart() { return chart_; }
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
     device::NumberFormat Format() const { return format_; }
@@ -135,6 +140,8 @@ private:
     // moment its next request falls due.
     measurement::SteadyHundredthsClock hundredths_;
     std::unique_ptr<measurement::IndicatorModel> indicators_;
+    measurement::ChartStore chart_;
+    measurement::StartOutputLines outputLines_;
     std::unique_ptr<measurement::SamplingClock> sampling_;
     QTimer* dueTimer_ = nullptr;
 
