@@ -171,9 +171,9 @@ void RegistrationTab::Register(const measurement::RowSource& source) {
 void RegistrationTab::ShowPendingRows() {
     catchUp_.stop();
     if (table_ == nullptr) return;
+    if (!model_->CatchUp()) return;
     QTableView* grid = ui_->StringGrid1;
     grid->setColumnWidth(0, table_->ColumnWidth(0));
-    if (!model_->CatchUp()) return;
     // Past 28 grid rows the newest stay in view: with the grid's 27 visible rows this puts
     // grid row (row count - 27) on top; a shorter grid still shows the newest row.
     if (table_->TopRowToShow()) grid->scrollToBottom();

@@ -43,7 +43,8 @@ bool RegistrationTableModel::CatchUp() {
     if (table_ == nullptr) return false;
     const int rows = table_->RowCount() - 1;
     const int registered = table_->rowsRegistered();
-    if (rows < shownRows_ || registered < shownRegistered_) {
+    if (registered == shownRegistered_) return false;
+    if (registered < shownRegistered_) {
         // Cleared behind the view's back: start over.
         beginResetModel();
         shownRows_ = rows;
@@ -52,14 +53,15 @@ bool RegistrationTableModel::CatchUp() {
         return true;
     }
     // The first registration fills the empty row 1 that was already shown.
-    if (shownRegistered_ == 0 && registered > 0) {
+    if (shownRegistered_ == 0) {
         emit dataChanged(index(0, 0), index(0, measurement::kRegistrationColumns - 1));
     }
     shownRegistered_ = registered;
-    if (rows == shownRows_) return false;
-    beginInsertRows({}, shownRows_, rows - 1);
-    shownRows_ = rows;
-    endInsertRows();
+    if (rows > shownRows_) {
+        beginInsertRows({}, shownRows_, rows - 1);
+        shownRows_ = rows;
+        endInsertRows();
+    }
     return true;
 }
 

@@ -33,7 +33,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // Tells the view about the rows registered since the last call (one insertion).
-    // Returns true when the view's row count changed.
+    // Returns false when there were none.
     bool CatchUp();
     // Empties the table and the view together.
     void ClearTable();

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PtyServer.h"
@@ -60,11 +63,17 @@ class CliRecordTest : public ::testing::Test {
 protected:
     fs::path dir;
     kt::sim::PtyServer server;
+    std::mutex trafficMutex;
+    bool measuring = false;  // a measurement request has reached the simulator
 
     void SetUp() override {
         char tmpl[] = "/tmp/kt-record-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
+        server.SetTrafficLog([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            measuring = measuring || line.find("F1 F1 07") != std::string::npos;
+        });
         ASSERT_TRUE(server.Start((dir / "COM1").string())) << server.LastError();
     }
     void TearDown() override {
@@ -134,6 +143,27 @@ TEST_F(CliRecordTest, SpreadsheetFileOfAnUnrecognisedDeviceInRealTime) {
         EXPECT_NE(line.find(','), std::string::npos) << line;
         EXPECT_EQ(line.substr(line.size() - 2), "\t\t") << line;  // PK boxes unticked
     }
+}
+
+// The rows of a run cut short by a pulled cable are saved; the exit code says the port
+// was lost.
+TEST_F(CliRecordTest, RowsOfARunCutShortAreSaved) {
+    std::thread puller([this] {
+        for (int i = 0; i < 3000; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(trafficMutex);
+                if (measuring) break;
+            }
+            usleep(10000);
+        }
+        server.UnplugAfter(300);
+    });
+    const RunResult r = Run("record --out run.txt --period 20 --duration 60");
+    puller.join();
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::vector<std::string> lines = FileLines("run.txt");
+    ASSERT_GT(lines.size(), 13u);
+    EXPECT_EQ(lines[4], "Ilosc próbek= \t\t" + std::to_string(lines.size() - 13));
 }
 
 TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
