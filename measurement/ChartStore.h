@@ -7,18 +7,13 @@
 #include <cstdint>
 
 #include "ChartSeries.h"
+#include "Rgb.h"
 
 namespace kt::measurement {
 
 inline constexpr int kSeriesCount = 5;
 inline constexpr int kSeriesPK1 = 3;
 inline constexpr int kSeriesPK2 = 4;
-
-struct Rgb {
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
-};
 
 struct SeriesLook {
     const char* title;

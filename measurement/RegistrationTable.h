@@ -14,6 +14,7 @@
 
 #include "ChannelDisplay.h"
 #include "DateTimeTexts.h"
+#include "Rgb.h"
 
 namespace kt::measurement {
 
@@ -49,9 +50,6 @@ struct RowSource {
 enum class StampKind : uint8_t { None, Date, Time, DateAndTime };
 
 enum class CellBackground { ButtonFace, Window, Red, Lime, Aqua, White, Orange };
-struct Rgb {
-    uint8_t r, g, b;
-};
 // The colour of the coloured backgrounds; ButtonFace and Window are the system's.
 Rgb ColourOf(CellBackground background);
 

@@ -20,7 +20,7 @@ constexpr int kLegendSymbolWidth = 10;
 constexpr double kPixelLimit = 1e5;  // farther points are pulled in before painting
 
 QColor Colour(const Rgb& c) {
-    return QColor(c.red, c.green, c.blue);
+    return QColor(c.r, c.g, c.b);
 }
 
 // Major grid values over [from, to]: multiples of a step of 1, 2 or 5 times a power of
