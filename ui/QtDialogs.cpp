@@ -1,5 +1,6 @@
 #include "QtDialogs.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -34,6 +35,17 @@ void QtDialogs::ShowPlainMessageWithDetails(const std::string& text, const std::
 void QtDialogs::ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                            const std::string& details) {
     ShowBox(parent_, QMessageBox::Information, QString::fromStdString(caption), text, details);
+}
+
+std::string QtDialogs::AskOpenFileName(const std::string& caption, const std::string& filter,
+                                       const std::string& defaultSuffix) {
+    QFileDialog dialog(parent_, QString::fromStdString(caption));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromStdString(filter));
+    dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 void MakeToolWindow(QWidget* window) {

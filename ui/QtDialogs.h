@@ -21,6 +21,8 @@ public:
     void ShowPlainMessageWithDetails(const std::string& text, const std::string& details) override;
     void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& details) override;
+    std::string AskOpenFileName(const std::string& caption, const std::string& filter,
+                                const std::string& defaultSuffix) override;
 
 private:
     QWidget* parent_;
