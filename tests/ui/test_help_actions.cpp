@@ -140,10 +140,9 @@ private slots:
     void foldersAreFoundIgnoringCase();
     void helpAndManualOpenOrReportTheFile_data();
     void helpAndManualOpenOrReportTheFile();
-    void updateWithPortClosedCopiesAndStartsAtOnce();
-    void updateClosesOpenPortFirstWithoutFreezing();
-    void updateGoesOnWhenPortDoesNotClose();
-    void cancelledDialogLeavesEverything();
+    void updateStartsToolWithArgumentList();
+    void updateClosesPortFirstWithoutFreezing_data();
+    void updateClosesPortFirstWithoutFreezing();
     void hexAlreadyAtCopyPlaceIsFlashed();
     void failedCopyStartsNothing_data();
     void failedCopyStartsNothing();
@@ -250,7 +249,7 @@ void HelpActionsTest::helpAndManualOpenOrReportTheFile() {
     QCOMPARE(desk.starter.starts.size(), size_t{0});
 }
 
-void HelpActionsTest::updateWithPortClosedCopiesAndStartsAtOnce() {
+void HelpActionsTest::updateStartsToolWithArgumentList() {
     Desk desk;
     desk.PrepareUpdate();
     desk.actions->Aktualizacja1Click();
@@ -259,7 +258,6 @@ void HelpActionsTest::updateWithPortClosedCopiesAndStartsAtOnce() {
              std::vector<std::string>{"Wskaż plik HEX do wgrania|EEPROM hex file (*.hex)|hex"});
     const QString copy = desk.At(QStringLiteral("Bootloader/program.hex"));
     QCOMPARE(Read(copy), kHex);
-    QCOMPARE(desk.port.closes, 0);
     QCOMPARE(desk.dialogs.messages, std::vector<std::string>{});
     QCOMPARE(desk.starter.starts.size(), size_t{1});
     const FakeStarter::Start& start = desk.starter.starts[0];
@@ -279,48 +277,48 @@ void HelpActionsTest::updateWithPortClosedCopiesAndStartsAtOnce() {
     QCOMPARE(command, expected);
 }
 
-void HelpActionsTest::updateClosesOpenPortFirstWithoutFreezing() {
+// The port as found (open or not), whether its close is reported (after 10 ms, or never
+// within the 50 ms limit) and whether a file is chosen; then how often it was closed,
+// whether the tool started and whether the port was still open when it did.
+void HelpActionsTest::updateClosesPortFirstWithoutFreezing_data() {
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("closeReported");
+    QTest::addColumn<bool>("chosen");
+    QTest::addColumn<int>("closes");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<bool>("openAtStart");
+    QTest::newRow("port closed: no wait") << false << true << true << 0 << true << false;
+    QTest::newRow("port open: closed first") << true << true << true << 1 << true << false;
+    QTest::newRow("close never reported: goes on") << true << false << true << 1 << true << true;
+    QTest::newRow("dialog cancelled: port kept") << true << true << false << 0 << false << true;
+}
+
+void HelpActionsTest::updateClosesPortFirstWithoutFreezing() {
+    QFETCH(bool, open);
+    QFETCH(bool, closeReported);
+    QFETCH(bool, chosen);
+    QFETCH(int, closes);
+    QFETCH(bool, started);
+    QFETCH(bool, openAtStart);
     Desk desk;
     desk.PrepareUpdate();
-    desk.port.open = true;
+    desk.port.open = open;
+    desk.port.clearAfterMs = closeReported ? 10 : -1;
+    if (!chosen) desk.dialogs.openFileAnswer.clear();
+    desk.actions->SetPortCloseLimit(50);
     // A second update asked for while the first waits for the port does nothing.
     desk.port.duringWait = [&desk] { desk.actions->Aktualizacja1Click(); };
     desk.actions->Aktualizacja1Click();
 
-    QCOMPARE(desk.port.closes, 1);
-    QVERIFY(!desk.port.open);
-    // The flag was cleared by a timer, so events ran during the wait, which ended at
-    // the first look that found it clear.
-    QCOMPARE(desk.port.checksWhileClosed, 1);
     QCOMPARE(desk.dialogs.openFileDialogs.size(), size_t{1});
-    QCOMPARE(desk.starter.starts.size(), size_t{1});
-    QVERIFY(!desk.starter.starts[0].portOpen);
-}
-
-void HelpActionsTest::updateGoesOnWhenPortDoesNotClose() {
-    Desk desk;
-    desk.PrepareUpdate();
-    desk.port.open = true;
-    desk.port.clearAfterMs = -1;
-    desk.actions->SetPortCloseLimit(50);
-    desk.actions->Aktualizacja1Click();
-    QCOMPARE(desk.port.closes, 1);
-    QCOMPARE(desk.starter.starts.size(), size_t{1});
-    QVERIFY(desk.starter.starts[0].portOpen);
-    QCOMPARE(desk.dialogs.messages, std::vector<std::string>{});
-}
-
-void HelpActionsTest::cancelledDialogLeavesEverything() {
-    Desk desk;
-    desk.PrepareUpdate();
-    desk.port.open = true;
-    desk.dialogs.openFileAnswer.clear();
-    desk.actions->Aktualizacja1Click();
-    QCOMPARE(desk.dialogs.openFileDialogs.size(), size_t{1});
-    QVERIFY(desk.port.open);
-    QCOMPARE(desk.port.closes, 0);
-    QCOMPARE(desk.starter.starts.size(), size_t{0});
-    QVERIFY(!QFileInfo::exists(desk.At(QStringLiteral("Bootloader/program.hex"))));
+    QCOMPARE(desk.port.closes, closes);
+    QCOMPARE(desk.starter.starts.size(), size_t{started});
+    if (started) QCOMPARE(desk.starter.starts[0].portOpen, openAtStart);
+    QCOMPARE(desk.port.open, openAtStart);
+    // The close is reported by a timer, so events ran during the wait, which ended at the
+    // first look that found the port closed.
+    if (!openAtStart) QCOMPARE(desk.port.checksWhileClosed, 1);
+    QCOMPARE(QFileInfo::exists(desk.At(QStringLiteral("Bootloader/program.hex"))), chosen);
     QCOMPARE(desk.dialogs.messages, std::vector<std::string>{});
 }
 
