@@ -50,6 +50,16 @@ public:
         (void)request;
         return std::nullopt;
     }
+    // Open-file dialog for one existing file in an existing folder: its caption, a name
+    // filter such as "EEPROM hex file (*.hex)" and the extension added to a name typed
+    // without one. Returns the chosen path, or an empty text when the operator cancels.
+    virtual std::string AskOpenFileName(const std::string& caption, const std::string& filter,
+                                        const std::string& defaultSuffix) {
+        (void)caption;
+        (void)filter;
+        (void)defaultSuffix;
+        return {};
+    }
 };
 
 }  // namespace kt::device

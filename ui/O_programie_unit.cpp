@@ -1,6 +1,7 @@
 #include "O_programie_unit.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "QtDialogs.h"
 #include "ui_O_programie_unit.h"
@@ -18,22 +19,41 @@ QFont TahomaPixels(int pixels, bool bold) {
     return font;
 }
 
-// The maker's logo, a 240 x 280 picture.
+// The program's picture, 240 x 280: the round dial of the indicator tab with a needle in
+// each channel colour, and the program's name below.
 QPixmap Logo() {
     QPixmap logo(240, 280);
     logo.fill(Qt::white);
     QPainter painter(&logo);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 70, 150));
-    painter.drawRoundedRect(QRectF(20, 20, 200, 200), 36, 36);
-    // A white "A" made of two strokes and a bar.
-    painter.setPen(QPen(Qt::white, 26, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(QPolygonF({QPointF(62, 182), QPointF(120, 52), QPointF(178, 182)}));
-    painter.drawLine(QPointF(88, 138), QPointF(152, 138));
+    painter.setBrush(Qt::black);
+    painter.drawRoundedRect(QRectF(20, 12, 200, 200), 24, 24);
+
+    const QPointF centre(120, 112);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 128, 128), 6));
+    painter.drawEllipse(centre, 68, 68);
+    painter.setPen(QPen(QColor(0, 128, 128), 2));
+    painter.drawLine(QPointF(120, 52), QPointF(120, 172));
+    painter.drawLine(QPointF(60, 112), QPointF(180, 112));
+    // Needles at 30, 150 and 250 degrees, counter-clockwise from the right.
+    const struct {
+        double degrees;
+        QColor colour;
+    } needles[] = {{30, QColor(255, 0, 0)}, {150, QColor(0, 255, 0)}, {250, QColor(0, 255, 255)}};
+    for (const auto& needle : needles) {
+        const double angle = needle.degrees * 3.14159265358979 / 180.0;
+        painter.setPen(QPen(needle.colour, 5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(centre, centre + QPointF(86 * std::cos(angle), -86 * std::sin(angle)));
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre, 7, 7);
+
     painter.setPen(QColor(0, 70, 150));
-    painter.setFont(TahomaPixels(40, true));
-    painter.drawText(QRect(0, 224, 240, 52), Qt::AlignCenter, QStringLiteral("ARDEKO"));
+    painter.setFont(TahomaPixels(34, true));
+    painter.drawText(QRect(0, 218, 240, 56), Qt::AlignCenter, QStringLiteral("KT210V-PC"));
     return logo;
 }
 
@@ -53,12 +73,9 @@ TO_programieForm::TO_programieForm(QWidget* parent)
 
     ui_->Label1->setFont(TahomaPixels(21, true));
     ui_->Label6->setFont(TahomaPixels(11, true));
-    ui_->Label3->setFont(TahomaPixels(21, false));
+    ui_->Label3->setFont(TahomaPixels(17, false));
     for (QLabel* label : {ui_->Label8, ui_->Label9, ui_->Label10}) {
         label->setFont(TahomaPixels(11, false));
-    }
-    for (QLabel* label : {ui_->Label4, ui_->Label2, ui_->Label7, ui_->Label5}) {
-        label->setFont(TahomaPixels(16, false));
     }
     // Stretched proportionally into its area.
     const QSize area = ui_->Image1->size();

@@ -1,4 +1,5 @@
-// The about box: program name, author, the maker's address and web addresses, logo.
+// The about box: the program's name and version, what it is for, the project's contact
+// and the program's picture. Modeless; OK hides it.
 #pragma once
 
 #include <QDialog>

@@ -87,6 +87,17 @@ QStringList NameFilters(const std::string& filter) {
     return filters;
 }
 
+std::string QtDialogs::AskOpenFileName(const std::string& caption, const std::string& filter,
+                                       const std::string& defaultSuffix) {
+    QFileDialog dialog(parent_, QString::fromStdString(caption));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString::fromStdString(filter));
+    dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 void MakeToolWindow(QWidget* window) {
     window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint);

@@ -25,6 +25,8 @@ public:
     bool AskYesNo(const std::string& text) override;
     std::optional<device::SaveFileChoice> AskSaveFileName(
         const device::SaveFileRequest& request) override;
+    std::string AskOpenFileName(const std::string& caption, const std::string& filter,
+                                const std::string& defaultSuffix) override;
 
 private:
     QWidget* parent_;

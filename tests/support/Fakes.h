@@ -113,6 +113,15 @@ public:
         messages.push_back(caption + "|" + text);
         details.push_back(d);
     }
+    // Open-file dialogs: "caption|filter|suffix" of each one shown; the answer is
+    // `openFileAnswer` (empty: cancelled).
+    std::vector<std::string> openFileDialogs;
+    std::string openFileAnswer;
+    std::string AskOpenFileName(const std::string& caption, const std::string& filter,
+                                const std::string& suffix) override {
+        openFileDialogs.push_back(caption + "|" + filter + "|" + suffix);
+        return openFileAnswer;
+    }
 };
 
 // Keeps the last value written to every control, keyed by control name.

@@ -1,6 +1,7 @@
 // kt210v-shots OUTPUT_DIR: builds the program's windows in the current directory exactly
 // as the program does, lets the automatic connection run, then saves a picture of every
-// tab of the main window, of the connection wizard and of the traffic monitor.
+// tab of the main window, of the connection wizard, of the traffic monitor and of the
+// about box, and a picture of the help's contents page as Qt's own browser shows it.
 // Message boxes are written to stderr instead of being shown.
 #include <QAction>
 #include <QApplication>
@@ -9,7 +10,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
 
 #include "Asystenlaczenia.h"
@@ -17,6 +20,8 @@
 #include "Dialogs.h"
 #include "Main.h"
 #include "Mnoznikunit.h"
+#include "O_programie_unit.h"
+#include "PathIgnoringCase.h"
 #include "Wartoscunit.h"
 
 namespace {
@@ -99,6 +104,18 @@ int main(int argc, char* argv[]) {
     form->findChild<QAction*>(QStringLiteral("debugger1"))->trigger();
     Wait(3000);
     ok &= Save(kt::ui::COM_DBG_Form, out.filePath(QStringLiteral("monitor.png")));
+
+    form->findChild<QAction*>(QStringLiteral("orpogramie1"))->trigger();
+    Wait(200);
+    ok &= Save(kt::ui::O_programieForm, out.filePath(QStringLiteral("about.png")));
+
+    QTextBrowser help;
+    help.resize(820, 1000);
+    help.setSource(QUrl::fromLocalFile(QString::fromStdString(
+        kt::ui::FindPathIgnoringCase(form->StartupDirectory(), "help/index.html"))));
+    help.show();
+    Wait(200);
+    ok &= Save(&help, out.filePath(QStringLiteral("help.png")));
 
     kt::ui::DestroyForms();
     return ok ? 0 : 1;
