@@ -10,13 +10,17 @@
 #include "Asystenlaczenia.h"
 #include "ChartTab.h"
 #include "Com_debugger.h"
+#include "DesktopServices.h"
 #include "DeviceTab.h"
+#include "HelpActions.h"
 #include "IndicatorTab.h"
 #include "Konfigliniform.h"
+#include "LocaleDateTimeTexts.h"
 #include "Mnoznikunit.h"
 #include "O_programie_unit.h"
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
+#include "RegistrationTab.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 
@@ -97,6 +101,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     State().suppressOpenMessage = false;
 
     BuildSampling();
+    BuildHelp();
     BuildTimers();
 }
 
@@ -116,6 +121,28 @@ IndicatorTab& TForm1::IndicatorPage() {
 
 ChartTab& TForm1::ChartPage() {
     return *ui_->TabSheet4;
+}
+
+RegistrationTab& TForm1::RegistrationPage() {
+    return *ui_->TabSheet5;
+}
+
+void TForm1::BuildHelp() {
+    desktop_ = std::make_unique<QtDesktopOpener>();
+    processes_ = std::make_unique<QtProcessStarter>();
+    // The firmware update closes the port like the wizard's "Rozłącz" and stops a run.
+    PortCloser closer{[this] { return State().portOpen.load(); },
+                      [this] {
+                          Wizard().Disconnect();
+                          sampling_->Halt();
+                      }};
+    help_ =
+        std::make_unique<HelpActions>(startupDirectory_, *dialogs_, *desktop_, *processes_, closer);
+    connect(ui_->pomocprogramu1, &QAction::triggered, this,
+            [this] { help_->pomocprogramu1Click(); });
+    connect(ui_->instrukcjaKT210V1, &QAction::triggered, this,
+            [this] { help_->instrukcjaKT210V1Click(); });
+    connect(ui_->Aktualizacja1, &QAction::triggered, this, [this] { help_->Aktualizacja1Click(); });
 }
 
 void TForm1::BuildWindow() {

@@ -9,14 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "ChartStore.h"
 #include "DeviceCore.h"
 #include "Dialogs.h"
 #include "HundredthsClock.h"
-#include "ChartStore.h"
 #include "IndicatorModel.h"
-#include "OutputLineSource.h"
 #include "Log.h"
 #include "Numbers.h"
+#include "OutputLineSource.h"
+#include "RegistrationTable.h"
 #include "SamplingClock.h"
 
 class QAction;
@@ -30,6 +31,11 @@ namespace kt::ui {
 
 class ChartTab;
 class DeviceTab;
+class HelpActions;
+class LocaleDateTimeTexts;
+class QtDesktopOpener;
+class QtProcessStarter;
+class RegistrationTab;
 class IndicatorTab;
 class QtDialogs;
 class QtUiQueue;
@@ -86,6 +92,8 @@ public:
     IndicatorTab& IndicatorPage();
     ChartTab& ChartPage();
     measurement::ChartStore& Chart() { return chart_; }
+    RegistrationTab& RegistrationPage();
+    measurement::RegistrationTable& Registration() { return *registration_; }
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
     device::NumberFormat Format() const { return format_; }
@@ -142,6 +150,14 @@ private:
     std::unique_ptr<measurement::IndicatorModel> indicators_;
     measurement::ChartStore chart_;
     measurement::StartOutputLines outputLines_;
+    std::unique_ptr<LocaleDateTimeTexts> dateTime_;
+    std::unique_ptr<measurement::RegistrationTable> registration_;
+
+    // "pomoc programu", "instrukcja KT210V" and the firmware update.
+    void BuildHelp();
+    std::unique_ptr<QtDesktopOpener> desktop_;
+    std::unique_ptr<QtProcessStarter> processes_;
+    std::unique_ptr<HelpActions> help_;
     std::unique_ptr<measurement::SamplingClock> sampling_;
     QTimer* dueTimer_ = nullptr;
 

@@ -7,7 +7,9 @@
 #include "ChartTab.h"
 #include "DeviceTab.h"
 #include "IndicatorTab.h"
+#include "LocaleDateTimeTexts.h"
 #include "Main.h"
+#include "RegistrationTab.h"
 
 namespace kt::ui {
 
@@ -24,8 +26,13 @@ void TForm1::BuildSampling() {
             [&chart](const QString& text) { chart.SetSampleRateText(text.toStdString()); });
     // Each sample goes to the displays, the chart's channel points, the registration
     // table and the chart's output points, in this order.
+    dateTime_ = std::make_unique<LocaleDateTimeTexts>();
+    registration_ = std::make_unique<measurement::RegistrationTable>(*dateTime_);
+    RegistrationTab& registration = RegistrationPage();
+    registration.Attach(*registration_, *indicators_, *sampling_, *dialogs_, State(), *dateTime_);
     sampling_->Subscribe(indicator);
     sampling_->Subscribe(chart.ChannelPoints());
+    sampling_->Subscribe(registration);
     sampling_->Subscribe(chart.OutputPoints());
     core_->Decode().SetMeasurementListener(sampling_.get());
     core_->SetPortLostHandler([this] { sampling_->Halt(); });
