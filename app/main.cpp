@@ -43,6 +43,9 @@ public:
 
 // A signal handler may only write to a descriptor; the loop reads the other end.
 int signalPipe[2] = {-1, -1};
+// A signal that came while the main window was still being built (its missing-settings
+// box open): the box is closed and the program ends once construction is over.
+bool quitBeforeStart = false;
 
 void OnTerminationSignal(int) {
     const char byte = 1;
@@ -56,7 +59,12 @@ std::unique_ptr<QSocketNotifier> InstallTerminationHandler() {
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        if (kt::ui::Form1) kt::ui::Form1->zakocz1Click();
+        if (kt::ui::Form1) {
+            kt::ui::Form1->CloseBySignal();
+        } else {
+            quitBeforeStart = true;
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        }
     });
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
@@ -89,8 +97,12 @@ int main(int argc, char* argv[]) {
         termination = InstallTerminationHandler();
 
         kt::ui::CreateForms();
-        kt::ui::Form1->show();
-        QApplication::exec();
+        if (quitBeforeStart) {
+            kt::ui::Form1->CloseBySignal();
+        } else {
+            kt::ui::Form1->show();
+            QApplication::exec();
+        }
     } catch (const std::exception& e) {
         ReportFailure(app.get(), e.what());
     } catch (...) {

@@ -380,6 +380,19 @@ void IndicatorTab::SetRealTimeChecked(bool checked) {
     realTime_->setChecked(checked);
 }
 
+// The spin box's value: the last valid one while the operator types.
+int64_t IndicatorTab::PeriodMs() const {
+    return period_->value();
+}
+
+bool IndicatorTab::RealTimeChecked() const {
+    return realTime_->isChecked();
+}
+
+bool IndicatorTab::ActiveChecked(int channel) const {
+    return channels_[channel].active->isChecked();
+}
+
 void IndicatorTab::SetElapsedText(const std::string& text) {
     elapsed_->setText(QString::fromStdString(text));
 }

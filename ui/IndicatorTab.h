@@ -75,6 +75,9 @@ public:
     // Settings: the period field and the real-time box, set like the operator would.
     void SetPeriodMs(int64_t periodMs);
     void SetRealTimeChecked(bool checked);
+    int64_t PeriodMs() const;
+    bool RealTimeChecked() const;
+    bool ActiveChecked(int channel) const;
 
 signals:
     // The samples-per-second text, which the chart tab's `Label52` repeats.

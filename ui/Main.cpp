@@ -102,6 +102,9 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
     BuildSampling();
     BuildHelp();
+    ReadSettings();
+    // No paging and the first page, then the paging rule with the values just read.
+    ChartPage().ResetPaging();
     BuildTimers();
 }
 
@@ -244,7 +247,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // Runs whenever the main window closes; neither a measurement nor the port is stopped.
 // The settings file is written here once the settings are kept.
-void TForm1::FormClose() {}
+void TForm1::FormClose() {
+    WriteSettings();
+}
+
+void TForm1::CloseBySignal() {
+    closingBySignal_ = true;
+    zakocz1Click();
+}
 
 void TForm1::zakocz1Click() {
     close();

@@ -19,6 +19,7 @@
 #include "OutputLineSource.h"
 #include "RegistrationTable.h"
 #include "SamplingClock.h"
+#include "SettingsFile.h"
 
 class QAction;
 class QActionGroup;
@@ -94,6 +95,11 @@ public:
     measurement::ChartStore& Chart() { return chart_; }
     RegistrationTab& RegistrationPage();
     measurement::RegistrationTable& Registration() { return *registration_; }
+    // "config.ini" in the start-up directory.
+    std::string SettingsPath() const;
+    // Closes the window as "zakończ" does, for SIGTERM and SIGINT: a settings file that
+    // cannot be written is then reported on standard error, not in a box.
+    void CloseBySignal();
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
     device::NumberFormat Format() const { return format_; }
@@ -132,6 +138,10 @@ private:
     void ComPortClick(QAction* item);
     void ShowWizard();
     void BuildSampling();
+    void ReadSettings();
+    void ApplySettings();
+    measurement::AppSettings CollectSettings() const;
+    void WriteSettings();
     void ArmDueTimer();
 
     std::unique_ptr<Ui::TForm1> ui_;
@@ -149,7 +159,21 @@ private:
     measurement::SteadyHundredthsClock hundredths_;
     std::unique_ptr<measurement::IndicatorModel> indicators_;
     measurement::ChartStore chart_;
-    measurement::StartOutputLines outputLines_;
+    // The stored settings as read; the fields without a control of their own (the
+    // chart's output lines) live here between the reading and the writing.
+    measurement::AppSettings settings_;
+    bool closingBySignal_ = false;
+    class SettingsOutputLines : public measurement::OutputLineSource {
+    public:
+        explicit SettingsOutputLines(const measurement::AppSettings& s) : settings_(s) {}
+        measurement::OutputLine Line(int output) const override {
+            return settings_.outputLines[output == 1 ? 1 : 0];
+        }
+
+    private:
+        const measurement::AppSettings& settings_;
+    };
+    SettingsOutputLines outputLines_{settings_};
     std::unique_ptr<LocaleDateTimeTexts> dateTime_;
     std::unique_ptr<measurement::RegistrationTable> registration_;
 

@@ -25,6 +25,7 @@
 #include "Fakes.h"
 #include "Main.h"
 #include "PtyServer.h"
+#include "SettingsFile.h"
 
 namespace kt::test {
 
@@ -64,6 +65,12 @@ public:
             const QString name = QStringLiteral("MODE_%1.jpg").arg(i);
             QFile::copy(QStringLiteral(KT_ASSETS_DIR "/Grafika/") + name,
                         grafika + QLatin1Char('/') + name);
+        }
+        // A settings file with the initial values, so no missing-file box comes up.
+        QFile settings(dir_.filePath(QStringLiteral("config.ini")));
+        if (settings.open(QIODevice::WriteOnly)) {
+            const std::string bytes = measurement::FormatSettings(measurement::AppSettings{});
+            settings.write(bytes.data(), static_cast<qint64>(bytes.size()));
         }
         sim_.SetTrafficLog([this](const std::string& line) { requests.Add(line); });
         started_ = sim_.Start(Path("COM1"));
