@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ChartSeries.h"
+#include "OutputLine.h"
 
 namespace kt::measurement {
 
@@ -39,12 +40,6 @@ inline constexpr int kSeriesLineWidth = 2;
 // Which series are shown (ticked in the legend), by series index.
 using SeriesMask = std::array<bool, kSeriesCount>;
 inline constexpr SeriesMask kAllSeriesShown{true, true, true, true, true};
-
-// One output's pulse line: the off level F above the axis, the on level H above that.
-struct OutputLine {
-    int H = 50;
-    int F = 0;
-};
 
 // Height of an output's line point: F, plus H while the output is on.
 float OutputLevel(const OutputLine& line, bool on);

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "OutputLine.h"
+
 namespace kt::measurement {
 
 inline constexpr const char* kSettingsFileName = "config.ini";
@@ -27,15 +29,6 @@ inline constexpr int32_t kMaxSamplePeriodMs = 10000000;
 
 inline constexpr std::size_t kMaxPortNameLength = 16;
 inline constexpr const char* kDefaultPortName = "COM1";
-
-// One output line of the chart: H is the height of the on level above the off level,
-// F the height of the off level above the axis.
-struct OutputLine {
-    int32_t H = 0;
-    int32_t F = 0;
-
-    bool operator==(const OutputLine&) const = default;
-};
 
 // The stored settings with the states they have when there is no settings file. The
 // comments give the entry numbers (file lines); entries 17 and 18 both carry the
@@ -57,7 +50,7 @@ struct AppSettings {
     bool registerColour = true;                              // 20 "kolor"
     std::string portName = kDefaultPortName;                 // 21, UTF-8 in the program
     // 22-29: H and F of PK1..PK4, starting where the output-line dialog starts.
-    std::array<OutputLine, 4> outputLines{{{50, 0}, {50, 75}, {50, 150}, {50, 225}}};
+    OutputLines outputLines = kOutputLinesAtStart;
 
     bool operator==(const AppSettings&) const = default;
 };
