@@ -1,8 +1,9 @@
 #include "ChartTextExport.h"
 
 #include <charconv>
+#include <cmath>
+#include <string_view>
 
-#include "Numbers.h"
 #include "Windows1250.h"
 
 namespace kt::measurement {
@@ -18,19 +19,102 @@ Separators SeparatorsOf(ChartTextLayout layout) {
     return layout == ChartTextLayout::Spreadsheet ? Separators{'\t', ','} : Separators{',', '.'};
 }
 
+// A number as to_chars writes it, in fixed ("-ddd.ddd") or scientific ("-d.ddde+XX")
+// notation: its significant digits without leading or trailing zeros, and the decimal
+// exponent of the first of them. Never called for zero.
+struct Decimal {
+    bool negative = false;
+    char digits[48] = {};
+    int count = 0;
+    int exponent = 0;
+};
+
+Decimal ReadDecimal(const char* begin, const char* end) {
+    Decimal d;
+    const char* p = begin;
+    if (p < end && *p == '-') {
+        d.negative = true;
+        ++p;
+    }
+    int beforePoint = -1;  // digits read before the point, leading zeros included
+    int read = 0;
+    for (; p < end && *p != 'e'; ++p) {
+        if (*p == '.') {
+            beforePoint = read;
+        } else if (d.count > 0 || *p != '0') {
+            if (d.count == 0) d.exponent = -read - 1;  // as if the point were first
+            d.digits[d.count++] = *p;
+            ++read;
+        } else {
+            ++read;
+        }
+    }
+    if (beforePoint < 0) beforePoint = read;
+    int power = 0;
+    if (p < end) std::from_chars(p + 1 + (p[1] == '+'), end, power);
+    d.exponent += beforePoint + power;
+    while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+    return d;
+}
+
+// The general number form (as device::GeneralForm writes it) of the digits;
+// `tiny` when the value is below 0.00001 in size.
+void AppendGeneral(std::string& out, const Decimal& s, bool tiny, char decimal) {
+    const std::string_view digits(s.digits, static_cast<size_t>(s.count));
+    if (s.negative) out += '-';
+    if (tiny || s.exponent >= 15) {
+        out += digits[0];
+        if (s.count > 1) (out += decimal) += digits.substr(1);
+        (out += 'E') += std::to_string(s.exponent);
+    } else if (s.exponent < 0) {
+        (out += '0') += decimal;
+        out.append(static_cast<size_t>(-s.exponent - 1), '0') += digits;
+    } else if (s.exponent + 1 >= s.count) {
+        out.append(digits).append(static_cast<size_t>(s.exponent + 1 - s.count), '0');
+    } else {
+        const auto whole = static_cast<size_t>(s.exponent + 1);
+        (out.append(digits.substr(0, whole)) += decimal).append(digits.substr(whole));
+    }
+}
+
+// X in the general form: 15 significant digits.
+void AppendX(std::string& out, double x, char decimal) {
+    if (x == 0) {
+        out += '0';
+        return;
+    }
+    char buf[40];
+    const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 14);
+    AppendGeneral(out, ReadDecimal(buf, end.ptr), std::fabs(x) < 0.00001, decimal);
+}
+
+// Y in the general form of its shortest decimal (see ShortestDecimal).
+void AppendY(std::string& out, float y, char decimal) {
+    if (y == 0) {
+        out += '0';
+        return;
+    }
+    char buf[40];
+    const auto end = std::to_chars(buf, buf + sizeof buf, y);
+    const Decimal s = ReadDecimal(buf, end.ptr);
+    // At most 9 digits: the decimal is below 0.00001 exactly when its exponent is.
+    AppendGeneral(out, s, s.exponent < -5, decimal);
+}
+
 // The rows of one series. The title is converted once; every other cell is ASCII and is
 // appended as it is, so a million points cost no conversion.
 void AppendSeries(const ChartSeries& series, const std::string& title, const Rgb& colour,
                   Separators s, std::string& out) {
     const std::string colourText = ColourText(colour);
+    char index[24];
     for (size_t i = 0; i < series.Size(); ++i) {
         out += title;
         out += s.field;
-        out += std::to_string(i);
+        out.append(index, std::to_chars(index, index + sizeof index, i).ptr);
         out += s.field;
-        out += device::GeneralForm(series.X(i), s.decimal);
+        AppendX(out, series.X(i), s.decimal);
         out += s.field;
-        out += device::GeneralForm(ShortestDecimal(series.Y(i)), s.decimal);
+        AppendY(out, series.Y(i), s.decimal);
         out += s.field;  // the label is empty
         out += s.field;
         out += colourText;

@@ -4,6 +4,8 @@
 //   Spreadsheet (".xls"): tab-separated, decimal commas, like the measurement files;
 //   Csv (".csv"): comma-separated with decimal points, for other programs.
 // Both are Windows-1250 text with CR LF after every line, the header row included.
+// X and Y are in the general number form: X with 15 significant digits, Y (a float) with
+// the digits of ShortestDecimal.
 #pragma once
 
 #include <string>

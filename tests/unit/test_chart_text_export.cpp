@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ChartTextExport.h"
+#include "Numbers.h"
 #include "SettingsFile.h"
 
 using namespace kt::measurement;
@@ -82,35 +83,45 @@ TEST(ChartTextExport, SpreadsheetHoldsEveryPointOfEverySeriesInOrder) {
     }
 }
 
-TEST(ChartTextExport, NumbersReadBackToTheStoredValues) {
-    // Floats of every size (shortest digits are enough to identify them) and times of a
-    // long run on a 10 ms clock; Y read back as float must be the very value stored.
-    std::mt19937 random(7);
-    std::uniform_int_distribution<uint32_t> bits;
+template <typename T, typename Bits>
+T RandomFinite(std::mt19937_64& random) {
+    T value;
+    do {
+        const Bits bits = static_cast<Bits>(random());
+        std::memcpy(&value, &bits, sizeof value);
+    } while (!std::isfinite(value));
+    return value;
+}
+
+TEST(ChartTextExport, NumbersAreInTheGeneralFormAndReadBack) {
+    // Values of every size and sign: X in the general form of 15 digits, Y in that of
+    // its shortest decimal, which reads back as the very float stored.
+    std::mt19937_64 random(7);
     ChartStore store;
     std::vector<std::pair<double, float>> stored;
     for (int i = 0; i < 4000; ++i) {
-        float y = 0;
-        do {
-            const uint32_t b = bits(random);
-            std::memcpy(&y, &b, sizeof y);
-        } while (!std::isfinite(y));
-        const double x = i * 0.01 + 86400.0 * (i % 50);
+        const double x = i % 4 == 0 ? i * 0.01 : RandomFinite<double, uint64_t>(random);
+        const float y =
+            i % 5 == 0 ? static_cast<float>(i % 360) : RandomFinite<float, uint32_t>(random);
         store.Series(0).Add(x, y);
         stored.emplace_back(x, y);
     }
-    std::sort(stored.begin(), stored.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    stored.emplace_back(-0.0, -0.0f);
+    store.Series(0).Add(-0.0, -0.0f);
+    std::stable_sort(stored.begin(), stored.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const ChartTextLayout layout : {ChartTextLayout::Spreadsheet, ChartTextLayout::Csv}) {
-        const auto rows = Cells(Build(store, layout), layout == ChartTextLayout::Csv ? ',' : '\t');
+        const bool csv = layout == ChartTextLayout::Csv;
+        const auto rows = Cells(Build(store, layout), csv ? ',' : '\t');
         ASSERT_EQ(rows.size(), stored.size() + 1);
         for (size_t i = 0; i < stored.size(); ++i) {
             const auto& row = rows[i + 1];
             ASSERT_EQ(row.size(), 6u);
             EXPECT_EQ(row[1], std::to_string(i));
-            const double x = std::strtod(CommaToDot(row[2]).c_str(), nullptr);
-            EXPECT_NEAR(x, stored[i].first, 1e-14 * std::abs(stored[i].first)) << row[2];
-            EXPECT_EQ(std::strtof(CommaToDot(row[3]).c_str(), nullptr), stored[i].second) << row[3];
+            const auto [x, y] = stored[i];
+            EXPECT_EQ(row[2], kt::device::GeneralForm(x, csv ? '.' : ','));
+            EXPECT_EQ(row[3], kt::device::GeneralForm(ShortestDecimal(y), csv ? '.' : ','));
+            EXPECT_EQ(std::strtof(CommaToDot(row[3]).c_str(), nullptr), y) << row[3];
             EXPECT_EQ(row[4], "");
         }
     }
