@@ -147,6 +147,11 @@ void Decoder::ApplyAnswer(const uint8_t* frame) {
         case 27:
         case 28:
         case 29:
+            // The indicator confirms the reset: its count is 0 now.
+            state_.cycles[code - cmd::ResetCycles0] = 0;
+            state_.cycleResetRequest[code - cmd::ResetCycles0] = false;
+            state_.refreshPending = false;
+            break;
         case 30:
             state_.refreshPending = false;
             break;

@@ -76,6 +76,7 @@ public:
     bool statusSeen = false;
     bool refreshPending = false;
     bool cycleResetRequest[3] = {false, false, false};
+    bool cycleResetSent[3] = {false, false, false};  // the request's frame has gone out
     int32_t statusCountdown = 0;
 
     // Port settings.
@@ -83,6 +84,13 @@ public:
     int32_t baudRate = kDefaultBaudRate;
     std::atomic<bool> portOpen{false};
     bool suppressOpenMessage = false;
+
+    // " wyzeruj cykle": the synchronisation sends the reset at least once and until the
+    // indicator confirms it or a measurement shows no cycles.
+    void RequestCycleReset(int sensor) {
+        cycleResetRequest[sensor] = true;
+        cycleResetSent[sensor] = false;
+    }
 
     // Copies every parameter of `Stan` into `Set`; nothing else changes.
     void AdoptDeviceValues() { Set = Stan; }

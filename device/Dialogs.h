@@ -1,9 +1,24 @@
-// Message boxes, so the core can ask for them and tests can answer them.
+// Message boxes and file dialogs, so the core can ask for them and tests can answer them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace kt::device {
+
+// What a save dialog offers: filters as pairs of a description and a pattern separated by
+// bars ("Text|*.txt|Excel|*.xls"), the one selected at first, and a proposed name.
+struct SaveFileRequest {
+    std::string filter;
+    int filterIndex = 0;  // 0-based
+    std::string fileName;
+};
+
+// The name the operator confirmed and the filter selected at that moment.
+struct SaveFileChoice {
+    std::string fileName;
+    int filterIndex = 0;  // 0-based
+};
 
 class Dialogs {
 public:
@@ -22,6 +37,18 @@ public:
                                             const std::string& details) {
         (void)details;
         ShowInfoMessage(caption, text);
+    }
+    // Question box with Yes and No buttons and the application title as caption; true
+    // for Yes. Where nobody can answer, the answer is No.
+    virtual bool AskYesNo(const std::string& text) {
+        (void)text;
+        return false;
+    }
+    // Save dialog: asks before replacing an existing file and takes only names in an
+    // existing folder. Nothing when the operator cancels (or nobody can answer).
+    virtual std::optional<SaveFileChoice> AskSaveFileName(const SaveFileRequest& request) {
+        (void)request;
+        return std::nullopt;
     }
 };
 

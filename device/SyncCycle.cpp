@@ -8,7 +8,7 @@ void SyncCycle::Tick() {
     WriteDump();
     ShowStatusText();
     if (!state_.deviceReady) return;  // nothing is written while no device is read
-    ServeCycleResets();
+    if (ServeCycleResets()) return;
     if (state_.refreshPending) {
         RefreshDevicePanel();
         state_.refreshPending = false;
@@ -62,15 +62,22 @@ void SyncCycle::ShowStatusText() {
     }
 }
 
-void SyncCycle::ServeCycleResets() {
+// A requested reset goes out at least once, and again on later ticks while the count
+// is not 0 and the indicator has not confirmed it (its answer clears the request). It
+// takes the tick's one frame: sent beside a parameter write, the channel would drop
+// whichever came second, and the synchronisation would stall behind the reset.
+bool SyncCycle::ServeCycleResets() {
     for (int i = 0; i < 3; ++i) {
         if (!state_.cycleResetRequest[i]) continue;
-        if (state_.cycles[i] != 0.0f) {
-            sender_.SendWriteCommand(static_cast<uint8_t>(cmd::ResetCycles0 + i), ZeroPayload());
-        } else {
+        if (state_.cycleResetSent[i] && state_.cycles[i] == 0.0f) {
             state_.cycleResetRequest[i] = false;
+            continue;
         }
+        sender_.SendWriteCommand(static_cast<uint8_t>(cmd::ResetCycles0 + i), ZeroPayload());
+        state_.cycleResetSent[i] = true;
+        return true;
     }
+    return false;
 }
 
 bool SyncCycle::WriteFirstDifference() {

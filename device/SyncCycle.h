@@ -27,7 +27,7 @@ public:
 private:
     void WriteDump();
     void ShowStatusText();
-    void ServeCycleResets();
+    bool ServeCycleResets();
     bool WriteFirstDifference();
     bool ReadMissingZeroPosition();
     void PollStatus();

@@ -5,16 +5,25 @@
 namespace kt::measurement {
 
 float OutputLevel(const OutputLine& line, bool on) {
-    // Whole numbers of any size are allowed in the dialog: add in double, not int.
-    return static_cast<float>(static_cast<double>(line.F) + (on ? line.H : 0.0));
+    // Whole numbers of any size are allowed in the dialog: add in 64 bits, not int.
+    return static_cast<float>(static_cast<int64_t>(line.F) + (on ? int64_t{line.H} : 0));
 }
 
 void ChartStore::AppendMeasurement(const ChartSample& sample, const OutputLine& pk1,
                                    const OutputLine& pk2) {
+    AppendChannelPoints(sample);
+    AppendOutputPoints(sample, pk1, pk2);
+}
+
+void ChartStore::AppendChannelPoints(const ChartSample& sample) {
     for (int channel = 0; channel < 3; ++channel) {
         const auto c = static_cast<size_t>(channel);
         if (sample.active[c]) series_[c].Add(sample.elapsed, sample.angle[c]);
     }
+}
+
+void ChartStore::AppendOutputPoints(const ChartSample& sample, const OutputLine& pk1,
+                                    const OutputLine& pk2) {
     series_[kSeriesPK1].Add(sample.elapsed, OutputLevel(pk1, sample.outputOn[0]));
     series_[kSeriesPK2].Add(sample.elapsed, OutputLevel(pk2, sample.outputOn[1]));
 }

@@ -60,6 +60,11 @@ public:
     // Adds one point per active channel and one per output line, all at X = elapsed.
     // A non-finite value is left out of its own series only.
     void AppendMeasurement(const ChartSample& sample, const OutputLine& pk1, const OutputLine& pk2);
+    // The two halves of that, for callers that add them at different moments: the points
+    // of the active channels, then the PK1 and PK2 points (sample.active is not read).
+    void AppendChannelPoints(const ChartSample& sample);
+    void AppendOutputPoints(const ChartSample& sample, const OutputLine& pk1,
+                            const OutputLine& pk2);
 
     // Empties all five series, in order 0..4.
     void Clear();

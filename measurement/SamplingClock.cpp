@@ -52,6 +52,7 @@ void SamplingClock::OnIdle() {
     const double step =
         static_cast<double>(std::max<int64_t>(now - state_.previousClock, 0)) / 100.0;
     state_.lastStep = step;
+    stepSinceReadout_ += step;
     state_.previousClock = now;
     if (!Sampling()) return;
     state_.elapsed += step;
@@ -90,8 +91,13 @@ void SamplingClock::Request() {
     ++counters_.requests;
 }
 
+// Skipped when no time has been measured since the previous readout tick. Looking only
+// at the most recent pass, as a literal reading has it, skips nearly every tick here:
+// the event loop runs several passes per hundredth (after each answer, each timer), and
+// the one just before the tick has mostly measured 0, so the readouts and dials froze.
 bool SamplingClock::RefreshReadouts() {
-    if (state_.lastStep == 0) return false;
+    if (stepSinceReadout_ == 0) return false;
+    stepSinceReadout_ = 0;
     std::string rate;
     if (!realTime_) {
         char text[32];

@@ -111,6 +111,7 @@ private:
     SamplingState state_;
     RunPhase phase_ = RunPhase::Stopped;
     double stoppedElapsed_ = 0;
+    double stepSinceReadout_ = 0;  // time measured by the passes since the last readout tick
     int64_t periodMs_ = kMinPeriodMs;
     bool realTime_ = false;
     SamplingCounters counters_;

@@ -3,9 +3,10 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QSignalBlocker>
-#include <QToolTip>
 #include <limits>
 
+#include "EntryFields.h"
+#include "IndicatorTab.h"
 #include "JpegImage.h"
 #include "Mnoznikunit.h"
 #include "Wartoscunit.h"
@@ -23,16 +24,6 @@ void Paint(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
-bool IsEnter(const QKeyEvent& key) {
-    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
-}
-
-// Keys that produce a character (letters, digits, Backspace, Enter, Escape): the ones
-// that count as typing; bare modifiers and cursor keys do not.
-bool IsCharacterKey(const QKeyEvent& key) {
-    return IsEnter(key) || !key.text().isEmpty();
-}
-
 std::optional<int32_t> ParseInt32(const QString& text) {
     const std::optional<int64_t> value = device::ParseInteger(text.toStdString());
     if (!value || *value < std::numeric_limits<int32_t>::min() ||
@@ -43,10 +34,6 @@ std::optional<int32_t> ParseInt32(const QString& text) {
 }
 
 }  // namespace
-
-QColor DeviceTab::TypingColour() {
-    return QToolTip::palette().color(QPalette::ToolTipBase);
-}
 
 DeviceTab::DeviceTab(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::DeviceTab>()) {
     ui_->setupUi(this);
@@ -185,26 +172,26 @@ void DeviceTab::BitBtn3Click() {
     sender_->SendWriteCommand(device::cmd::RestoreDefaults, device::ZeroPayload());
 }
 
-// device::DeviceView: the indicator tab's sensor texts, kept until that tab shows them.
+// device::DeviceView: the sensors' texts belong to the indicator tab.
 
 void DeviceTab::SetSensorCaption(int sensor, const std::string& caption) {
-    sensorCaption_[sensor] = caption;
+    if (indicator_) indicator_->SetSensorCaption(sensor, caption);
 }
 
 void DeviceTab::SetSensorActive(int sensor, bool active) {
-    sensorActive_[sensor] = active;
+    if (indicator_) indicator_->SetSensorActive(sensor, active);
 }
 
 void DeviceTab::SetZeroLabel(int sensor, const std::string& text) {
-    zeroLabel_[sensor] = text;
+    if (indicator_) indicator_->SetZeroLabel(sensor, text);
 }
 
 void DeviceTab::SetOffsetLabel(int sensor, const std::string& text) {
-    offsetLabel_[sensor] = text;
+    if (indicator_) indicator_->SetOffsetLabel(sensor, text);
 }
 
 void DeviceTab::SetMultiplierLabel(int sensor, const std::string& text) {
-    multiplierLabel_[sensor] = text;
+    if (indicator_) indicator_->SetMultiplierLabel(sensor, text);
 }
 
 // device::DeviceView: the value and multiplier dialogs.

@@ -2,8 +2,8 @@
 // command and the settings panel. Its controls change only `Set`; the synchronisation
 // tick writes the differences to the indicator and repaints the panel from `Stan` once it
 // answers. It is also the screen side of the device core (DeviceView): the decoder and the
-// synchronisation tick show confirmed values through it, including the indicator tab's
-// sensor texts, kept here until that tab shows them, and the value and multiplier dialogs.
+// synchronisation tick show confirmed values through it, and it passes the sensors'
+// texts on to the indicator tab and the confirmed values to the value dialogs.
 #pragma once
 
 #include <QImage>
@@ -27,6 +27,7 @@ class DeviceTab;
 
 namespace kt::ui {
 
+class IndicatorTab;
 class TMnoznikForm;
 class TWartoscForm;
 
@@ -42,6 +43,8 @@ public:
                 device::NumberFormat format);
     // The dialogs that show zero, offset and multiplier values (null: none).
     void AttachDialogs(TWartoscForm* wartosc, TMnoznikForm* mnoznik);
+    // The tab that shows the sensors' captions, "Aktywny" boxes and correction values.
+    void AttachIndicator(IndicatorTab* indicator) { indicator_ = indicator; }
 
     // device::DeviceView
     void SetModeSelection(int index) override;
@@ -68,19 +71,8 @@ public:
     void SetBeepChecked(bool checked) override;
     void PaintDevicePanelConfirmed() override;
 
-    // The indicator tab's sensor texts as last shown through DeviceView.
-    const std::string& SensorCaption(int sensor) const { return sensorCaption_[sensor]; }
-    bool SensorActive(int sensor) const { return sensorActive_[sensor]; }
-    const std::string& ZeroLabel(int sensor) const { return zeroLabel_[sensor]; }
-    const std::string& OffsetLabel(int sensor) const { return offsetLabel_[sensor]; }
-    const std::string& MultiplierLabel(int sensor) const { return multiplierLabel_[sensor]; }
     // The mode picture as loaded (null until the first one).
     const QImage& ModeImage() const { return modeImage_; }
-
-    // Entry colours of the settings panel.
-    static QColor TypingColour();
-    static QColor TakenColour() { return QColor(166, 202, 240); }
-    static QColor ConfirmedColour() { return QColor(Qt::white); }
 
 signals:
     // "Połączenie..." (`BitBtn7`): the main window shows the connection wizard.
@@ -118,13 +110,8 @@ private:
     device::NumberFormat format_;
     TWartoscForm* wartosc_ = nullptr;
     TMnoznikForm* mnoznik_ = nullptr;
+    IndicatorTab* indicator_ = nullptr;
     QImage modeImage_;
-
-    std::array<std::string, 3> sensorCaption_;
-    std::array<bool, 3> sensorActive_{};
-    std::array<std::string, 3> zeroLabel_;
-    std::array<std::string, 3> offsetLabel_;
-    std::array<std::string, 3> multiplierLabel_;
 };
 
 }  // namespace kt::ui

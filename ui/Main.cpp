@@ -8,14 +8,15 @@
 #include <QPainter>
 
 #include "Asystenlaczenia.h"
+#include "ChartTab.h"
 #include "Com_debugger.h"
 #include "DeviceTab.h"
+#include "IndicatorTab.h"
 #include "Konfigliniform.h"
 #include "Mnoznikunit.h"
 #include "O_programie_unit.h"
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
-#include "SamplingScreen.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 
@@ -109,6 +110,14 @@ DeviceTab& TForm1::DevicePage() {
     return *ui_->TabSheet2;
 }
 
+IndicatorTab& TForm1::IndicatorPage() {
+    return *ui_->TabSheet1;
+}
+
+ChartTab& TForm1::ChartPage() {
+    return *ui_->TabSheet4;
+}
+
 void TForm1::BuildWindow() {
     ui_->setupUi(this);
 
@@ -175,6 +184,9 @@ void TForm1::AttachForms(const SecondaryForms& forms) {
     forms_ = forms;
     core_->SetFrameLog(forms_.comDbg);
     DevicePage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
+    IndicatorPage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
+    if (forms_.wartosc) forms_.wartosc->Attach(&State(), format_.decimalSeparator);
+    if (forms_.mnoznik) forms_.mnoznik->Attach(&State(), format_.decimalSeparator);
     if (forms_.asystent) forms_.asystent->AttachWizard(&core_->Wizard());
 }
 
@@ -182,6 +194,9 @@ void TForm1::DetachForms() {
     if (forms_.asystent) forms_.asystent->AttachWizard(nullptr);
     core_->SetFrameLog(nullptr);
     DevicePage().AttachDialogs(nullptr, nullptr);
+    IndicatorPage().AttachDialogs(nullptr, nullptr);
+    if (forms_.wartosc) forms_.wartosc->Attach(nullptr, format_.decimalSeparator);
+    if (forms_.mnoznik) forms_.mnoznik->Attach(nullptr, format_.decimalSeparator);
     forms_ = SecondaryForms{};
 }
 
@@ -190,9 +205,10 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FormShow();
 }
 
-// Runs each time the window is shown. The chart's paging is reset here once the chart
-// tab exists.
-void TForm1::FormShow() {}
+// Runs each time the window is shown: the chart's paging rule.
+void TForm1::FormShow() {
+    ChartPage().FormShow();
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     FormClose();

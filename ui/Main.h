@@ -12,6 +12,9 @@
 #include "DeviceCore.h"
 #include "Dialogs.h"
 #include "HundredthsClock.h"
+#include "ChartStore.h"
+#include "IndicatorModel.h"
+#include "OutputLineSource.h"
 #include "Log.h"
 #include "Numbers.h"
 #include "SamplingClock.h"
@@ -25,9 +28,10 @@ class TForm1;
 
 namespace kt::ui {
 
+class ChartTab;
 class DeviceTab;
+class IndicatorTab;
 class QtDialogs;
-class SamplingScreen;
 class QtUiQueue;
 class TAsystentForm;
 class TCOM_DBG_Form;
@@ -78,6 +82,10 @@ public:
     device::DeviceState& State() { return core_->State(); }
     device::ConnectionWizard& Wizard() { return core_->Wizard(); }
     measurement::SamplingClock& Sampling() { return *sampling_; }
+    measurement::IndicatorModel& Indicators() { return *indicators_; }
+    IndicatorTab& IndicatorPage();
+    ChartTab& ChartPage();
+    measurement::ChartStore& Chart() { return chart_; }
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
     device::NumberFormat Format() const { return format_; }
@@ -130,8 +138,10 @@ private:
 
     // The sampling clock, paced by the idle hook and by a single-shot timer armed for the
     // moment its next request falls due.
-    std::unique_ptr<SamplingScreen> samplingScreen_;
     measurement::SteadyHundredthsClock hundredths_;
+    std::unique_ptr<measurement::IndicatorModel> indicators_;
+    measurement::ChartStore chart_;
+    measurement::StartOutputLines outputLines_;
     std::unique_ptr<measurement::SamplingClock> sampling_;
     QTimer* dueTimer_ = nullptr;
 

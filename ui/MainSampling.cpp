@@ -4,16 +4,29 @@
 // loop), and the 50 ms readout tick. A port lost under the program pauses the run.
 #include <algorithm>
 
+#include "ChartTab.h"
+#include "DeviceTab.h"
+#include "IndicatorTab.h"
 #include "Main.h"
-#include "SamplingScreen.h"
 
 namespace kt::ui {
 
 void TForm1::BuildSampling() {
-    samplingScreen_ = std::make_unique<SamplingScreen>(*this, [this] { ShowWizard(); });
-    sampling_ = std::make_unique<measurement::SamplingClock>(State(), core_->Sender(), *dialogs_,
-                                                             *samplingScreen_, hundredths_,
-                                                             format_.decimalSeparator);
+    IndicatorTab& indicator = IndicatorPage();
+    sampling_ = std::make_unique<measurement::SamplingClock>(
+        State(), core_->Sender(), *dialogs_, indicator, hundredths_, format_.decimalSeparator);
+    indicators_ = std::make_unique<measurement::IndicatorModel>(State(), format_.decimalSeparator);
+    indicator.Attach(State(), core_->Sender(), *indicators_, *sampling_, [this] { ShowWizard(); });
+    DevicePage().AttachIndicator(&indicator);
+    ChartTab& chart = ChartPage();
+    chart.Attach(chart_, *sampling_, *indicators_, outputLines_);
+    connect(&indicator, &IndicatorTab::samplesPerSecondShown, &chart,
+            [&chart](const QString& text) { chart.SetSampleRateText(text.toStdString()); });
+    // Each sample goes to the displays, the chart's channel points, the registration
+    // table and the chart's output points, in this order.
+    sampling_->Subscribe(indicator);
+    sampling_->Subscribe(chart.ChannelPoints());
+    sampling_->Subscribe(chart.OutputPoints());
     core_->Decode().SetMeasurementListener(sampling_.get());
     core_->SetPortLostHandler([this] { sampling_->Halt(); });
 
@@ -42,8 +55,10 @@ void TForm1::ArmDueTimer() {
 }
 
 void TForm1::Timer1Timer() {
-    if (!sampling_->RefreshReadouts()) return;
-    // Chart page tracking and the dials join here with their tabs.
+    const bool refreshed = sampling_->RefreshReadouts();
+    // The chart repaints what came since the last tick even when the readouts skip it.
+    ChartPage().OnReadoutTick(refreshed);
+    if (refreshed) IndicatorPage().DrawDials();
 }
 
 }  // namespace kt::ui

@@ -1,7 +1,9 @@
 #include "QtDialogs.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
 
 namespace kt::ui {
@@ -34,6 +36,55 @@ void QtDialogs::ShowPlainMessageWithDetails(const std::string& text, const std::
 void QtDialogs::ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                            const std::string& details) {
     ShowBox(parent_, QMessageBox::Information, QString::fromStdString(caption), text, details);
+}
+
+bool QtDialogs::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setTextFormat(Qt::PlainText);
+    // Enter alone must not answer Yes to a question that discards data.
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<device::SaveFileChoice> QtDialogs::AskSaveFileName(
+    const device::SaveFileRequest& request) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name in an existing folder only; replacing an existing file is confirmed.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = NameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    // A name typed without an extension gets the selected filter's before the dialog
+    // checks for an existing file, so replacing that file is confirmed as well.
+    auto followFilter = [&dialog](const QString& nameFilter) {
+        const qsizetype dot = nameFilter.indexOf(QStringLiteral("*."));
+        const qsizetype end = nameFilter.indexOf(QRegularExpression(QStringLiteral("[ ;)]")), dot);
+        dialog.setDefaultSuffix(dot < 0 ? QString() : nameFilter.mid(dot + 2, end - dot - 2));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    if (request.filterIndex >= 0 && request.filterIndex < filters.size()) {
+        dialog.selectNameFilter(filters[request.filterIndex]);
+        followFilter(filters[request.filterIndex]);
+    }
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    device::SaveFileChoice choice;
+    choice.fileName = dialog.selectedFiles().front().toStdString();
+    choice.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    if (choice.filterIndex < 0) choice.filterIndex = 0;
+    return choice;
+}
+
+QStringList NameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));  // "*.txt;*.log" lists patterns
+        filters.append(parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters;
 }
 
 void MakeToolWindow(QWidget* window) {

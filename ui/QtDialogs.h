@@ -2,6 +2,7 @@
 // share (small tool-window frame, centred on the screen).
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
 #include "Dialogs.h"
@@ -21,10 +22,16 @@ public:
     void ShowPlainMessageWithDetails(const std::string& text, const std::string& details) override;
     void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& details) override;
+    bool AskYesNo(const std::string& text) override;
+    std::optional<device::SaveFileChoice> AskSaveFileName(
+        const device::SaveFileRequest& request) override;
 
 private:
     QWidget* parent_;
 };
+
+// Qt's name filters ("Text (*.txt)") of a bar-separated filter ("Text|*.txt|...").
+QStringList NameFilters(const std::string& filter);
 
 // Small caption bar with only a close box; the window stays a separate top-level window
 // even when it has a parent.

@@ -5,6 +5,10 @@
 #include <QDialog>
 #include <memory>
 
+#include "DeviceState.h"
+
+class QKeyEvent;
+
 namespace Ui {
 class TWartoscForm;
 }
@@ -24,7 +28,22 @@ public:
     void SetEdit1Confirmed(const QString& text);
     QString Edit1Text() const;
 
+    // The values the dialog edits, and the decimal separator of what is typed.
+    void Attach(device::DeviceState* state, char decimalSeparator);
+    // Shows the dialog for `channel` with Label1 reading `caption` ("Poz. zero =" or
+    // "Offset ="); the field keeps what it held.
+    void OpenFor(int channel, const QString& caption);
+    int Channel() const { return channel_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool Edit1KeyPress(const QKeyEvent& key);
+
+    device::DeviceState* state_ = nullptr;
+    char decimalSeparator_ = ',';
+    int channel_ = 0;
     std::unique_ptr<Ui::TWartoscForm> ui_;
 };
 

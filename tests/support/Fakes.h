@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,20 @@ class FakeDialogs : public device::Dialogs {
 public:
     std::vector<std::string> messages;  // "caption|text"; plain boxes have caption "KT210V-PC"
     std::vector<std::string> details;   // one entry per message, empty without details
+    std::vector<std::string> questions;
+    bool answerYes = false;
+    std::vector<device::SaveFileRequest> saveRequests;
+    std::optional<device::SaveFileChoice> saveAnswer;  // empty: the operator cancels
+
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    std::optional<device::SaveFileChoice> AskSaveFileName(
+        const device::SaveFileRequest& request) override {
+        saveRequests.push_back(request);
+        return saveAnswer;
+    }
     void ShowPlainMessage(const std::string& text) override {
         ShowPlainMessageWithDetails(text, {});
     }

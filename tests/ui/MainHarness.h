@@ -21,6 +21,7 @@
 #include "Asystenlaczenia.h"
 #include "Com_debugger.h"
 #include "DeviceTab.h"
+#include "EntryFields.h"
 #include "Fakes.h"
 #include "Main.h"
 #include "PtyServer.h"

@@ -6,13 +6,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 
 #include "Asystenlaczenia.h"
 #include "Com_debugger.h"
 #include "Dialogs.h"
 #include "Main.h"
+#include "Mnoznikunit.h"
+#include "Wartoscunit.h"
 
 namespace {
 
@@ -26,12 +31,12 @@ public:
     }
 };
 
+// Runs the event loop for a while; it waits for events in between, so the program's
+// idle hook (the sampling clock) runs as it does in the program.
 void Wait(int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool Save(QWidget* window, const QString& path) {
@@ -70,6 +75,22 @@ int main(int argc, char* argv[]) {
         Wait(200);
         ok &= Save(form, out.filePath(QStringLiteral("main-tab%1.png").arg(i + 1)));
     }
+    // The indicator tab while sampling every 50 ms, and the correction dialogs.
+    tabs->setCurrentIndex(0);
+    form->findChild<QSpinBox*>(QStringLiteral("CSpinEdit2"))->setValue(50);
+    form->findChild<QPushButton*>(QStringLiteral("SpeedButton10"))->click();
+    Wait(2000);
+    ok &= Save(form, out.filePath(QStringLiteral("indicators-sampling.png")));
+    form->findChild<QPushButton*>(QStringLiteral("SpeedButton4"))->click();
+    Wait(200);
+    ok &= Save(kt::ui::WartoscForm, out.filePath(QStringLiteral("value-dialog.png")));
+    kt::ui::WartoscForm->close();
+    form->findChild<QPushButton*>(QStringLiteral("SpeedButton9"))->click();
+    Wait(200);
+    ok &= Save(kt::ui::MnoznikForm, out.filePath(QStringLiteral("multiplier-dialog.png")));
+    kt::ui::MnoznikForm->close();
+    form->findChild<QPushButton*>(QStringLiteral("SpeedButton11"))->click();
+
     tabs->setCurrentIndex(1);
     kt::ui::AsystentForm->show();
     Wait(200);

@@ -81,6 +81,7 @@ private slots:
         view.zoomTo(QRect(QPoint(from.x() - 20, RowOf(view, 190)),
                           QPoint(from.x() + 20, RowOf(view, 160))));
         QVERIFY(view.isZoomed());
+        view.advanceZoomAnimation(ChartView::kZoomSteps);
         const QRect plot = view.plotRect();
         const int row = plot.bottom() - (plot.height() - ChartView::kTopMargin) * 2 / 3;
         QImage image(view.size(), QImage::Format_RGB32);

@@ -30,7 +30,7 @@ private:
         edit->setFocus();
         edit->selectAll();
         QTest::keyClicks(edit, text);
-        QCOMPARE(Base(edit), kt::ui::DeviceTab::TypingColour());
+        QCOMPARE(Base(edit), kt::ui::TypingColour());
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(Base(edit), QColor(166, 202, 240));
     }

@@ -110,7 +110,7 @@ void MainPanelTest::integerBoxColoursAndEnter() {
     QLineEdit* e4 = Edit("Edit4");
     QCOMPARE(Base(e4), QColor(Qt::white));
     Type(e4, "7");
-    QCOMPARE(Base(e4), kt::ui::DeviceTab::TypingColour());
+    QCOMPARE(Base(e4), kt::ui::TypingColour());
     QCOMPARE(h_->State().Set.LED, 0);
     Enter(e4);
     QCOMPARE(Base(e4), QColor(166, 202, 240));

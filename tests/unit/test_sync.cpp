@@ -155,18 +155,25 @@ TEST_F(SyncTest, RunningAcquisitionStopsStatusPollsButNotWrites) {
     EXPECT_EQ(view.text["Label66"], "x");  // GO without a ready device: unchanged
 }
 
-TEST_F(SyncTest, CycleResetLeavesFirstUntilTheCountIsZero) {
+// " wyzeruj cykle" takes a tick of its own, goes out even when no measurement has
+// reported cycles yet, and ends with the indicator's confirmation (or a measurement
+// showing 0); the parameter write waiting behind it follows on the next tick.
+TEST_F(SyncTest, CycleResetGoesOutOnceAtLeastAndEndsWithItsConfirmation) {
     state.statusCountdown = 100;
-    state.cycleResetRequest[1] = true;
-    state.cycles[1] = 3;
+    state.RequestCycleReset(1);  // cycles[1] is 0: nothing has been measured yet
     state.Set.LED = 4;
-    sync.Tick();
-    ASSERT_EQ(sink.frames.size(), 2u);
-    EXPECT_EQ(sink.frames[0], "F2 F2 1C 00 00 00 00 1C");
-    EXPECT_EQ(sink.frames[1], "F2 F2 0C 04 00 00 00 10");
-    state.cycles[1] = 0;
-    sync.Tick();
+    EXPECT_EQ(TickFrame(), "F2 F2 1C 00 00 00 00 1C");
+    EXPECT_EQ(TickFrame(), "F2 F2 0C 04 00 00 00 10");  // sent once, count 0: done
     EXPECT_FALSE(state.cycleResetRequest[1]);
+
+    state.RequestCycleReset(2);
+    state.cycles[2] = 5;
+    EXPECT_EQ(TickFrame(), "F2 F2 1D 00 00 00 00 1D");
+    EXPECT_EQ(TickFrame(), "F2 F2 1D 00 00 00 00 1D");  // unconfirmed, count still 5
+    AnswerLast();
+    EXPECT_FALSE(state.cycleResetRequest[2]);
+    EXPECT_EQ(state.cycles[2], 0.0f);
+    EXPECT_NE(TickFrame(), "F2 F2 1D 00 00 00 00 1D");
 }
 
 TEST_F(SyncTest, RefreshFillsThePanelFromStan) {

@@ -94,7 +94,8 @@ std::string CsvLine(const measurement::Sample& s) {
 }
 
 int RunSampling(const std::string& port, const SampleOptions& options,
-                measurement::SampleSubscriber& subscriber, double* runElapsed) {
+                measurement::SampleSubscriber& subscriber, double* runElapsed,
+                std::string* typeName) {
     InstallInterruptHandlers();
     CliSession s(port);
     s.core.SetFrameExactReads(options.frameExact);
@@ -126,6 +127,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (runElapsed != nullptr) *runElapsed = sampling.RunElapsed();
+    if (typeName != nullptr) *typeName = s.State().typeName;
     sampling.Stop();
     s.core.Decode().SetMeasurementListener(nullptr);
 

@@ -27,8 +27,10 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& options, 
 // Connects, starts sampling and hands each sample to `subscriber` until the duration,
 // the count, an interrupt or the loss of the port ends the run; prints the run's summary
 // on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT.
+// Where asked, reports the run's elapsed time and the device type the wizard found.
 int RunSampling(const std::string& port, const SampleOptions& options,
-                measurement::SampleSubscriber& subscriber, double* runElapsed = nullptr);
+                measurement::SampleSubscriber& subscriber, double* runElapsed = nullptr,
+                std::string* typeName = nullptr);
 
 // The CSV line of a sample: elapsed, three angles, three cycle counts, PK1, PK2.
 std::string CsvLine(const measurement::Sample& sample);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "RecordCommand.h"
 #include "SampleCommand.h"
 
 namespace {
@@ -16,6 +17,8 @@ void Usage(FILE* out) {
                  "       kt210v-cli [--port NAME] monitor\n"
                  "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
                  "                                       [--duration S | --count N]\n"
+                 "       kt210v-cli [--port NAME] record --out F.txt|F.xls [--date] [--time]\n"
+                 "                                       [--pk] + sample's; exit 5: not written\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
                  "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
                  "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
@@ -56,6 +59,7 @@ int main(int argc, char** argv) {
     if (command == "monitor" && args.empty()) return kt::cli::Monitor(port);
     if (command == "set" && !args.empty()) return kt::cli::SetValues(port, args);
     if (command == "sample") return kt::cli::SampleCommand(port, args);
+    if (command == "record") return kt::cli::RecordCommand(port, args);
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;

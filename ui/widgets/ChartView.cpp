@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -66,9 +67,12 @@ void ClipEnds(std::vector<PlotPoint>& points, int columns, bool stairs) {
 
 }  // namespace
 
-ChartView::ChartView(QWidget* parent) : QWidget(parent) {
+ChartView::ChartView(QWidget* parent) : QWidget(parent), animationTimer_(new QTimer(this)) {
     setMouseTracking(false);
     setMinimumSize(200, 150);
+    animationTimer_->setTimerType(Qt::PreciseTimer);
+    animationTimer_->setInterval(kZoomAnimationMs / kZoomSteps);
+    connect(animationTimer_, &QTimer::timeout, this, &ChartView::ZoomAnimationTick);
 }
 
 void ChartView::setStore(const ChartStore* store) {
@@ -85,7 +89,7 @@ void ChartView::setSeriesShown(int index, bool shown) {
 
 void ChartView::setPaging(const PagingState& paging) {
     paging_ = paging;
-    zoom_.reset();
+    DropZoom();
     update();
 }
 
@@ -101,7 +105,7 @@ int64_t ChartView::currentPage() const {
 void ChartView::showPage(int64_t page) {
     const int64_t pages = pageCount();
     paging_.page = ClampPage(page, pages);
-    zoom_.reset();
+    DropZoom();
     emit pageShown(paging_.page, pages);
     update();
 }
@@ -113,7 +117,10 @@ void ChartView::trackLastPage(bool chartRecording, bool tracking) {
 }
 
 void ChartView::undoZoom() {
-    zoom_.reset();
+    if (!zoom_) return;
+    const Ranges shown = *zoom_;
+    DropZoom();
+    if (zoomAnimated_) AnimateZoom(shown, ViewRanges(), true);
     update();
 }
 
@@ -129,8 +136,58 @@ void ChartView::zoomTo(const QRect& area) {
     z.y0 = ValueY(r.bottom() + 1, now, plot);
     z.y1 = ValueY(r.top(), now, plot);
     if (!(z.x1 > z.x0) || !(z.y1 > z.y0)) return;  // beyond double precision: keep the view
-    zoom_ = z;
+    DropZoom();
+    if (zoomAnimated_) {
+        AnimateZoom(now, z, false);
+    } else {
+        zoom_ = z;
+    }
     update();
+}
+
+void ChartView::setZoomAnimated(bool animated) {
+    zoomAnimated_ = animated;
+    if (!animated && animation_) advanceZoomAnimation(kZoomSteps);
+}
+
+void ChartView::DropZoom() {
+    zoom_.reset();
+    animation_.reset();
+    animationTimer_->stop();
+}
+
+// The first frame shows `from` (the view as it was); each step moves every range end a
+// fiftieth of the way, and the last step shows the target itself.
+void ChartView::AnimateZoom(const Ranges& from, const Ranges& to, bool undo) {
+    zoom_ = from;
+    animation_ = ZoomAnimation{from, to, undo};
+    animationClock_.start();
+    animationTimer_->start();
+}
+
+void ChartView::advanceZoomAnimation(int steps) {
+    if (!animation_ || steps <= 0) return;
+    ZoomAnimation& a = *animation_;
+    a.step = std::min(kZoomSteps, a.step + steps);
+    if (a.step == kZoomSteps) {
+        const std::optional<Ranges> last = a.undo ? std::nullopt : std::optional<Ranges>(a.to);
+        DropZoom();
+        zoom_ = last;
+    } else {
+        const double t = static_cast<double>(a.step) / kZoomSteps;
+        auto between = [t](double from, double to) { return from + (to - from) * t; };
+        zoom_ = Ranges{between(a.from.x0, a.to.x0), between(a.from.x1, a.to.x1),
+                       between(a.from.y0, a.to.y0), between(a.from.y1, a.to.y1)};
+    }
+    update();
+}
+
+// At least one step per tick; when painting falls behind, as many as the time asks for,
+// so the animation still ends after about a quarter of a second.
+void ChartView::ZoomAnimationTick() {
+    if (!animation_) return;
+    const qint64 due = animationClock_.elapsed() * kZoomSteps / kZoomAnimationMs;
+    advanceZoomAnimation(std::max<int>(1, static_cast<int>(due) - animation_->step));
 }
 
 QRect ChartView::plotRect() const {

@@ -1,10 +1,11 @@
 // The chart of the "Wykres" tab: paints the five series of a ChartStore over a black to
 // navy background, with a legend whose check boxes hide or show series, axes with grids,
-// paging by point count with "Page %d of %d", and rubber-band zoom with undo. Each
-// series is drawn from its decimated polyline, so a frame costs the same at a thousand
-// points as at a million.
+// paging by point count with "Page %d of %d", and rubber-band zoom with undo, both moving
+// to their view in 50 frames over about a quarter of a second. Each series is drawn from
+// its decimated polyline, so a frame costs the same at a thousand points as at a million.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPolygonF>
 #include <QRect>
 #include <QWidget>
@@ -16,6 +17,8 @@
 #include "ChartPaging.h"
 #include "ChartStore.h"
 
+class QTimer;
+
 class ChartView : public QWidget {
     Q_OBJECT
 
@@ -24,6 +27,9 @@ public:
     static constexpr int kTopMargin = 10;
     // Smallest width and height of a dragged rectangle that zooms.
     static constexpr int kMinZoomDrag = 9;
+    // Frames of a zoom or undo-zoom animation and the time they are spread over.
+    static constexpr int kZoomSteps = 50;
+    static constexpr int kZoomAnimationMs = 250;
 
     explicit ChartView(QWidget* parent = nullptr);
 
@@ -44,10 +50,19 @@ public:
     // Page tracking, run on the 50 ms tick: the last page while recording with tracking on.
     void trackLastPage(bool chartRecording, bool tracking);
 
-    bool isZoomed() const { return zoom_.has_value(); }
+    // Zoomed, or on the way to a zoomed view.
+    bool isZoomed() const { return animation_ ? !animation_->undo : zoom_.has_value(); }
+    // Back to the full view (animated from the view shown).
     void undoZoom();
-    // Zooms to the part of the plot under `area` (widget pixels).
+    // Zooms to the part of the plot under `area` (widget pixels) as it is shown now.
     void zoomTo(const QRect& area);
+
+    // With animation off, zoom and undo zoom show their view at once. On by default.
+    void setZoomAnimated(bool animated);
+    bool zoomAnimating() const { return animation_.has_value(); }
+    // Moves a running animation on by `steps` frames; its last frame is the view that
+    // zoom or undo zoom without animation shows.
+    void advanceZoomAnimation(int steps = 1);
 
     // Where the series are drawn, in widget pixels.
     QRect plotRect() const;
@@ -71,7 +86,17 @@ private:
         double y0, y1;  // degrees
     };
 
+    // A zoom or undo zoom under way: the frames go from `from` to `to` in kZoomSteps steps.
+    struct ZoomAnimation {
+        Ranges from, to;
+        bool undo;
+        int step = 0;
+    };
+
     Ranges ViewRanges() const;
+    void DropZoom();
+    void AnimateZoom(const Ranges& from, const Ranges& to, bool undo);
+    void ZoomAnimationTick();
     double PixelY(double y, const Ranges& r, const QRect& plot) const;
     double ValueY(double pixel, const Ranges& r, const QRect& plot) const;
 
@@ -84,7 +109,11 @@ private:
     const kt::measurement::ChartStore* store_ = nullptr;
     kt::measurement::SeriesMask shown_ = kt::measurement::kAllSeriesShown;
     kt::measurement::PagingState paging_;
-    std::optional<Ranges> zoom_;
+    std::optional<Ranges> zoom_;  // the ranges shown while zoomed or animating
+    std::optional<ZoomAnimation> animation_;
+    bool zoomAnimated_ = true;
+    QTimer* animationTimer_ = nullptr;
+    QElapsedTimer animationClock_;
     std::optional<QPoint> dragStart_;
     QRect dragRect_;
     // Reused between frames so painting allocates nothing once they have grown.

@@ -1,0 +1,188 @@
+// kt210v-cli record run as a separate process against the simulated indicator on a pty:
+// the files it writes in both layouts, and exit 5 with the reason when it cannot write.
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PtyServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The file's Windows-1250 text as UTF-8, so the expected lines can be written plainly.
+std::string FromWindows1250(const std::string& bytes) {
+    iconv_t cd = iconv_open("UTF-8", "WINDOWS-1250");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    std::string out(bytes.size() * 3, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* to = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// Lines without their CR LF; false when any line lacks the CR.
+bool SplitLines(const std::string& text, std::vector<std::string>& lines) {
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line.back() != '\r') return false;
+        line.pop_back();
+        lines.push_back(line);
+    }
+    return !text.empty() && text.back() == '\n';
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string err;
+};
+
+class CliRecordTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    kt::sim::PtyServer server;
+    std::mutex trafficMutex;
+    bool measuring = false;  // a measurement request has reached the simulator
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/kt-record-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        server.SetTrafficLog([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            measuring = measuring || line.find("F1 F1 07") != std::string::npos;
+        });
+        ASSERT_TRUE(server.Start((dir / "COM1").string())) << server.LastError();
+    }
+    void TearDown() override {
+        server.Stop();
+        fs::remove_all(dir);
+    }
+    RunResult Run(const std::string& args) {
+        const std::string cmd = "cd '" + dir.string() +
+                                "' && LC_ALL=C TZ=UTC '" KT210V_CLI_PATH "' " + args +
+                                " > out.txt 2> err.txt";
+        const int status = std::system(cmd.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(dir / "err.txt")};
+    }
+    std::vector<std::string> FileLines(const std::string& name) {
+        std::vector<std::string> lines;
+        EXPECT_TRUE(SplitLines(FromWindows1250(ReadAll(dir / name)), lines)) << name;
+        return lines;
+    }
+};
+
+TEST_F(CliRecordTest, TextFileHasTheHeaderTheTitlesAndOneRowPerMeasurement) {
+    const RunResult r = Run("record --out run.txt --period 20 --count 6 --date --time --pk");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("rows=6 file=run.txt"), std::string::npos) << r.err;
+    const std::vector<std::string> lines = FileLines("run.txt");
+    ASSERT_EQ(lines.size(), 7u + 4 + 2 + 6);
+    EXPECT_EQ(lines[0], "typ urządzenia= \tKT210V");
+    EXPECT_EQ(lines[1].rfind("data pomiaru= \t\t\"", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[3].rfind("czas trwania pomiaru= \t", 0), 0u) << lines[3];
+    EXPECT_EQ(lines[4], "Ilosc próbek= \t\t6");
+    EXPECT_EQ(lines[5], "Okres próbkowania= \t20 [ms]");
+    EXPECT_EQ(lines[6], "Częstotliwość próbkowania= \t50.000000\t [próbek / sek]");
+    for (int i = 7; i < 11; ++i) EXPECT_EQ(lines[i], "");
+    // Three present sensors: all channel columns; the information column as wide as
+    // "0 (date time)" needs.
+    EXPECT_NE(lines[11].find("|  Czujnik_0  ||  Czujnik_1  ||  Czujnik_2  ||  PK1 ||  PK2 |"),
+              std::string::npos)
+        << lines[11];
+    EXPECT_EQ(lines[12], std::string(lines[11].size(), '-'));
+    for (int row = 0; row < 6; ++row) {
+        const std::string& line = lines[13 + row];
+        EXPECT_EQ(line.size(), lines[11].size()) << line;
+        const std::string number = "|  " + std::to_string(row) + " (";
+        EXPECT_NE(line.find(number), std::string::npos) << line;
+        EXPECT_EQ(line.find("-------------"), std::string::npos) << line;  // displays follow
+        EXPECT_EQ(line.substr(line.size() - 16).find_first_not_of("| 01"), std::string::npos);
+    }
+}
+
+TEST_F(CliRecordTest, SpreadsheetFileOfAnUnrecognisedDeviceInRealTime) {
+    kt::sim::Faults faults;
+    faults.typeCode = "XYZ";
+    server.SetFaults(faults);
+    const RunResult r = Run("record --out run.xls --realtime --count 5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = FileLines("run.xls");
+    ASSERT_EQ(lines.size(), 6u + 2 + 1 + 5);
+    EXPECT_EQ(lines[0], "typ urządzenia=\t<nierozpoznane>");
+    EXPECT_EQ(lines[4], "Ilosc próbek=\t5");
+    EXPECT_EQ(lines[5], "Częstotliwość próbkowania=[real time]");
+    EXPECT_EQ(lines[8], "Index\tCzas [s]\tCzujnik_0\tCzujnik_1\tCzujnik_2\tPK1\tPK2\t");
+    for (int row = 0; row < 5; ++row) {
+        const std::string& line = lines[9 + row];
+        EXPECT_EQ(line.rfind(std::to_string(row) + " \t", 0), 0u) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 7) << line;
+        EXPECT_EQ(line.find('.'), std::string::npos) << line;  // decimal commas only
+        EXPECT_NE(line.find(','), std::string::npos) << line;
+        EXPECT_EQ(line.substr(line.size() - 2), "\t\t") << line;  // PK boxes unticked
+    }
+}
+
+// The rows of a run cut short by a pulled cable are saved; the exit code says the port
+// was lost.
+TEST_F(CliRecordTest, RowsOfARunCutShortAreSaved) {
+    std::thread puller([this] {
+        for (int i = 0; i < 3000; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(trafficMutex);
+                if (measuring) break;
+            }
+            usleep(10000);
+        }
+        server.UnplugAfter(300);
+    });
+    const RunResult r = Run("record --out run.txt --period 20 --duration 60");
+    puller.join();
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::vector<std::string> lines = FileLines("run.txt");
+    ASSERT_GT(lines.size(), 13u);
+    EXPECT_EQ(lines[4], "Ilosc próbek= \t\t" + std::to_string(lines.size() - 13));
+}
+
+TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
+    std::ofstream(dir / "plik") << "x";
+    const uint64_t before = server.RequestsServed();
+    RunResult r = Run("record --out plik/run.txt --count 2");
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_NE(r.err.find("cannot write plik/run.txt: Not a directory"), std::string::npos) << r.err;
+    EXPECT_EQ(server.RequestsServed(), before);  // refused before the indicator is asked
+
+    // Found only when the file is written: a folder where the file should be.
+    fs::create_directory(dir / "run.xls");
+    r = Run("record --out run.xls --count 2");
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_NE(r.err.find("cannot write run.xls: Is a directory"), std::string::npos) << r.err;
+
+    EXPECT_EQ(Run("record --out run.csv --count 2").exitCode, 2);
+    EXPECT_EQ(Run("record --count 2").exitCode, 2);
+    EXPECT_EQ(Run("record --out run.txt --count 2 --colour").exitCode, 2);
+}
+
+}  // namespace
