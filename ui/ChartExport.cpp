@@ -2,9 +2,8 @@
 
 #include <strings.h>
 
+#include <QApplication>
 #include <QBuffer>
-#include <QFile>
-#include <QFileDialog>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -13,6 +12,7 @@
 #include <QSvgGenerator>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "ChartTextExport.h"
 #include "Dialogs.h"
@@ -31,13 +31,13 @@ struct FormatInfo {
 };
 
 constexpr std::array<FormatInfo, 7> kFormats{{
-    {ChartExportFormat::Bmp, ".bmp", "plik bmp (*.bmp)"},
-    {ChartExportFormat::Jpeg, ".jpg", "plik jpg (*.jpg *.jpeg)"},
-    {ChartExportFormat::Png, ".png", "plik png (*.png)"},
-    {ChartExportFormat::Svg, ".svg", "plik svg (*.svg)"},
-    {ChartExportFormat::Pdf, ".pdf", "plik pdf (*.pdf)"},
-    {ChartExportFormat::Csv, ".csv", "plik csv (*.csv)"},
-    {ChartExportFormat::Spreadsheet, ".xls", "Excel (*.xls)"},
+    {ChartExportFormat::Bmp, ".bmp", "plik bmp|*.bmp"},
+    {ChartExportFormat::Jpeg, ".jpg", "plik jpg|*.jpg;*.jpeg"},
+    {ChartExportFormat::Png, ".png", "plik png|*.png"},
+    {ChartExportFormat::Svg, ".svg", "plik svg|*.svg"},
+    {ChartExportFormat::Pdf, ".pdf", "plik pdf|*.pdf"},
+    {ChartExportFormat::Csv, ".csv", "plik csv|*.csv"},
+    {ChartExportFormat::Spreadsheet, ".xls", "Excel|*.xls"},
 }};
 
 const FormatInfo& InfoOf(ChartExportFormat format) {
@@ -55,6 +55,15 @@ std::string NameExtension(const std::string& name) {
     if (dot == std::string::npos || dot < start) return {};
     return name.substr(dot);
 }
+
+// The wait cursor while an export is built and written.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
 
 // The chart as it is painted on the screen, pixel for pixel.
 QImage ChartPicture(QWidget& chart) {
@@ -125,8 +134,8 @@ const char* ExtensionOf(ChartExportFormat format) {
     return InfoOf(format).extension;
 }
 
-QString FilterOf(ChartExportFormat format) {
-    return QString::fromUtf8(InfoOf(format).filter);
+std::string FilterOf(ChartExportFormat format) {
+    return InfoOf(format).filter;
 }
 
 ChartExportFormat FormatOfName(const std::string& name, ChartExportFormat otherwise) {
@@ -185,43 +194,25 @@ std::string ExportFailureMessage(const ChartExportResult& result) {
     return "Nie udało się zapisać pliku \"" + result.path + "\":\n" + result.reason;
 }
 
-SaveFileChooser FileDialogChooser(QWidget* parent) {
-    return [parent](const SaveFileRequest& request) {
-        QFileDialog dialog(parent, request.caption);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        QStringList filters;
-        for (ChartExportFormat format : request.formats) filters << FilterOf(format);
-        dialog.setNameFilters(filters);
-        // The suffix follows the filter, so the overwrite question names the real file.
-        auto suffixOf = [&](const QString& filter) {
-            const auto at = static_cast<size_t>(std::max<qsizetype>(0, filters.indexOf(filter)));
-            if (at < request.formats.size()) {
-                dialog.setDefaultSuffix(QString(ExtensionOf(request.formats[at])).mid(1));
-            }
-        };
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffixOf);
-        if (!filters.isEmpty()) suffixOf(filters.first());
-        SaveFileAnswer answer;
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return answer;
-        answer.path = dialog.selectedFiles().first();
-        answer.filter =
-            static_cast<int>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
-        return answer;
-    };
-}
+ChartExporter::ChartExporter(QWidget& chart, const ChartStore& store, device::Dialogs& dialogs)
+    : chart_(chart), store_(store), dialogs_(dialogs) {}
 
-ChartExporter::ChartExporter(QWidget& chart, const ChartStore& store, device::Dialogs& dialogs,
-                             SaveFileChooser chooser)
-    : chart_(chart), store_(store), dialogs_(dialogs), chooser_(std::move(chooser)) {}
-
-ChartExportResult ChartExporter::AskAndWrite(const SaveFileRequest& request, bool formatFromName) {
-    const SaveFileAnswer answer = chooser_(request);
-    const auto chosen = static_cast<size_t>(answer.filter);
-    ChartExportFormat format = request.formats.at(chosen < request.formats.size() ? chosen : 0);
-    const std::string name = QFile::encodeName(answer.path).toStdString();
-    if (formatFromName) format = FormatOfName(name, format);
-    ChartExportResult result = ExportChart(name, format, chart_, store_, calls_);
+ChartExportResult ChartExporter::AskAndWrite(const std::vector<ChartExportFormat>& formats,
+                                             bool formatFromName) {
+    device::SaveFileRequest request;
+    for (ChartExportFormat format : formats) {
+        request.filter += (request.filter.empty() ? "" : "|") + FilterOf(format);
+    }
+    const std::optional<device::SaveFileChoice> choice = dialogs_.AskSaveFileName(request);
+    if (!choice) return {};
+    const auto chosen = static_cast<size_t>(choice->filterIndex);
+    ChartExportFormat format = formats.at(chosen < formats.size() ? chosen : 0);
+    if (formatFromName) format = FormatOfName(choice->fileName, format);
+    ChartExportResult result;
+    {
+        const WaitCursor busy;  // a long recording takes a moment to write
+        result = ExportChart(choice->fileName, format, chart_, store_, calls_);
+    }
     if (result.status == ChartExportResult::Status::Failed) {
         dialogs_.ShowPlainMessage(ExportFailureMessage(result));
     }
@@ -229,18 +220,16 @@ ChartExportResult ChartExporter::AskAndWrite(const SaveFileRequest& request, boo
 }
 
 ChartExportResult ChartExporter::SaveBmp() {
-    return AskAndWrite({QStringLiteral("Zapisz jako bmp"), {ChartExportFormat::Bmp}}, false);
+    return AskAndWrite({ChartExportFormat::Bmp}, false);
 }
 
 ChartExportResult ChartExporter::SaveJpeg() {
-    return AskAndWrite({QStringLiteral("Zapisz jako jpg"), {ChartExportFormat::Jpeg}}, false);
+    return AskAndWrite({ChartExportFormat::Jpeg}, false);
 }
 
 ChartExportResult ChartExporter::ExportInAnyFormat() {
     using F = ChartExportFormat;
-    return AskAndWrite({QStringLiteral("Eksport wykresu"),
-                        {F::Png, F::Svg, F::Pdf, F::Csv, F::Bmp, F::Jpeg, F::Spreadsheet}},
-                       true);
+    return AskAndWrite({F::Png, F::Svg, F::Pdf, F::Csv, F::Bmp, F::Jpeg, F::Spreadsheet}, true);
 }
 
 ChartExporter::JpegThenExport ChartExporter::SaveJpegThenExport() {
@@ -251,8 +240,7 @@ ChartExporter::JpegThenExport ChartExporter::SaveJpegThenExport() {
 }
 
 ChartExportResult ChartExporter::SaveSpreadsheet() {
-    return AskAndWrite({QStringLiteral("Zapisz jako excel"), {ChartExportFormat::Spreadsheet}},
-                       false);
+    return AskAndWrite({ChartExportFormat::Spreadsheet}, false);
 }
 
 }  // namespace kt::ui

@@ -8,9 +8,6 @@
 // an extension gets the extension of the format chosen in the dialog.
 #pragma once
 
-#include <QString>
-#include <QStringList>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +26,9 @@ enum class ChartExportFormat { Bmp, Jpeg, Png, Svg, Pdf, Csv, Spreadsheet };
 
 // ".bmp", ".jpg", ".png", ".svg", ".pdf", ".csv", ".xls".
 const char* ExtensionOf(ChartExportFormat format);
-// The save dialog's filter entry, e.g. "plik bmp (*.bmp)" or "Excel (*.xls)".
-QString FilterOf(ChartExportFormat format);
+// The save dialog's filter entry as a description and patterns after a bar, e.g.
+// "plik bmp|*.bmp" (shown as "plik bmp (*.bmp)") or "Excel|*.xls".
+std::string FilterOf(ChartExportFormat format);
 // The format a file name's extension stands for (any letter case, ".jpeg" too), or
 // `otherwise` when the name has no extension or one of no export format.
 ChartExportFormat FormatOfName(const std::string& name, ChartExportFormat otherwise);
@@ -60,28 +58,11 @@ ChartExportResult ExportChart(const std::string& name, ChartExportFormat format,
 // The text of the message box for a failed export.
 std::string ExportFailureMessage(const ChartExportResult& result);
 
-// What a save dialog offers, and what the operator chose.
-struct SaveFileRequest {
-    QString caption;
-    std::vector<ChartExportFormat> formats;  // one filter per format, the first selected
-};
-struct SaveFileAnswer {
-    QString path;    // empty: the dialog was cancelled
-    int filter = 0;  // index into the request's formats
-};
-using SaveFileChooser = std::function<SaveFileAnswer(const SaveFileRequest&)>;
-
-// The toolkit's save-file dialog, modal to `parent`: asks before overwriting a file, and
-// gives a name typed without an extension the one of the filter chosen, before that
-// question is asked.
-SaveFileChooser FileDialogChooser(QWidget* parent);
-
-// The export buttons of the chart tab. Each asks for a file through the chooser, writes
-// it, shows a failure through `dialogs` and returns what happened.
+// The export buttons of the chart tab. Each asks for a file through the save dialog of
+// `dialogs`, writes it, shows a failure there too and returns what happened.
 class ChartExporter {
 public:
-    ChartExporter(QWidget& chart, const measurement::ChartStore& store, device::Dialogs& dialogs,
-                  SaveFileChooser chooser);
+    ChartExporter(QWidget& chart, const measurement::ChartStore& store, device::Dialogs& dialogs);
 
     // BitBtn10 "   Zapisz jako bmp...".
     ChartExportResult SaveBmp();
@@ -102,12 +83,14 @@ public:
     void setFileSystemCalls(const measurement::FileSystemCalls& calls) { calls_ = calls; }
 
 private:
-    ChartExportResult AskAndWrite(const SaveFileRequest& request, bool formatFromName);
+    // Offers `formats` (the first one selected); with `formatFromName` a known
+    // extension typed picks the format, otherwise the filter does.
+    ChartExportResult AskAndWrite(const std::vector<ChartExportFormat>& formats,
+                                  bool formatFromName);
 
     QWidget& chart_;
     const measurement::ChartStore& store_;
     device::Dialogs& dialogs_;
-    SaveFileChooser chooser_;
     measurement::FileSystemCalls calls_;
 };
 

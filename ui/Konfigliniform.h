@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "OutputLine.h"
+#include "OutputLineSource.h"
 
 class QSpinBox;
 
@@ -22,7 +23,7 @@ class TKonigLiniiForm;
 
 namespace kt::ui {
 
-class TKonigLiniiForm : public QDialog {
+class TKonigLiniiForm : public QDialog, public measurement::OutputLineSource {
     Q_OBJECT
 
 public:
@@ -37,6 +38,10 @@ public:
     // (text being typed that is not yet a whole number does not count).
     measurement::OutputLine Pk1Line() const;
     measurement::OutputLine Pk2Line() const;
+    // The same for the chart tab: output 0 is PK1, output 1 is PK2.
+    measurement::OutputLine Line(int output) const override {
+        return output == 1 ? Pk2Line() : Pk1Line();
+    }
 
     // All eight fields as PK1..PK4, and putting values into them.
     measurement::OutputLines FieldLines() const;

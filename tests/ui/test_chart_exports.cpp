@@ -22,7 +22,9 @@
 #include "ChartExport.h"
 #include "ChartTextExport.h"
 #include "Dialogs.h"
+#include "Fakes.h"
 #include "JpegImage.h"
+#include "QtDialogs.h"
 #include "widgets/ChartView.h"
 
 using namespace kt::measurement;
@@ -73,29 +75,23 @@ double MeanDifference(const QImage& a, const QImage& b) {
     return sum / (3.0 * x.width() * x.height());
 }
 
-class RecordedDialogs : public kt::device::Dialogs {
+// Answers the save dialogs in turn (cancelling when out of answers) and keeps the
+// requests and messages.
+class ScriptedDialogs : public kt::test::FakeDialogs {
 public:
-    void ShowPlainMessage(const std::string& text) override { messages.push_back(text); }
-    void ShowInfoMessage(const std::string&, const std::string& text) override {
-        messages.push_back(text);
+    std::deque<std::optional<kt::device::SaveFileChoice>> answers;
+    std::optional<kt::device::SaveFileChoice> AskSaveFileName(
+        const kt::device::SaveFileRequest& request) override {
+        saveRequests.push_back(request);
+        std::optional<kt::device::SaveFileChoice> answer;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.pop_front();
+        }
+        return answer;
     }
-    std::vector<std::string> messages;
-};
-
-// Answers the save dialogs in turn and keeps what they were asked.
-struct ScriptedChooser {
-    std::deque<SaveFileAnswer> answers;
-    std::vector<SaveFileRequest> requests;
-    SaveFileChooser Chooser() {
-        return [this](const SaveFileRequest& request) {
-            requests.push_back(request);
-            SaveFileAnswer answer;
-            if (!answers.empty()) {
-                answer = answers.front();
-                answers.pop_front();
-            }
-            return answer;
-        };
+    void Answer(const QString& path, int filter) {
+        answers.push_back(kt::device::SaveFileChoice{path.toStdString(), filter});
     }
 };
 
@@ -293,9 +289,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("folder.v2"));
         Chart chart;
-        RecordedDialogs dialogs;
-        ScriptedChooser chooser;
-        ChartExporter exporter(chart.view, chart.store, dialogs, chooser.Chooser());
+        ScriptedDialogs dialogs;
+        ChartExporter exporter(chart.view, chart.store, dialogs);
         using F = ChartExportFormat;
         struct Case {
             const char* typed;
@@ -316,7 +311,7 @@ private slots:
             {"i.dat", 1, true, F::Svg, "i.dat"},
         };
         for (const Case& c : cases) {
-            chooser.answers.push_back({dir.filePath(c.typed), c.filter});
+            dialogs.Answer(dir.filePath(c.typed), c.filter);
             const ChartExportResult r =
                 c.general ? exporter.ExportInAnyFormat() : exporter.SaveBmp();
             QVERIFY2(r.written(), c.typed);
@@ -332,26 +327,25 @@ private slots:
             }
         }
         QVERIFY(dialogs.messages.empty());
-        QCOMPARE(chooser.requests[0].caption, QStringLiteral("Zapisz jako bmp"));
-        QCOMPARE(FilterOf(chooser.requests[0].formats.at(0)), QStringLiteral("plik bmp (*.bmp)"));
-        QCOMPARE(FilterOf(F::Spreadsheet), QStringLiteral("Excel (*.xls)"));
-        QCOMPARE(chooser.requests[4].formats.size(), size_t(7));
+        QCOMPARE(dialogs.saveRequests[0].filter, std::string("plik bmp|*.bmp"));
+        QCOMPARE(dialogs.saveRequests[4].filter,
+                 std::string("plik png|*.png|plik svg|*.svg|plik pdf|*.pdf|plik csv|*.csv|"
+                             "plik bmp|*.bmp|plik jpg|*.jpg;*.jpeg|Excel|*.xls"));
     }
 
     void CancelWritesNothingAndFailuresAreShownWithTheReason() {
         QTemporaryDir dir;
         Chart chart;
-        RecordedDialogs dialogs;
-        ScriptedChooser chooser;
-        ChartExporter exporter(chart.view, chart.store, dialogs, chooser.Chooser());
+        ScriptedDialogs dialogs;
+        ChartExporter exporter(chart.view, chart.store, dialogs);
         // Cancelled, then a folder that does not exist.
         QCOMPARE(exporter.SaveSpreadsheet().status, ChartExportResult::Status::Cancelled);
-        chooser.answers.push_back({dir.filePath("missing/w"), 0});
+        dialogs.Answer(dir.filePath("missing/w"), 0);
         const ChartExportResult missing = exporter.SaveSpreadsheet();
         QCOMPARE(missing.status, ChartExportResult::Status::Failed);
         QCOMPARE(missing.error, ENOENT);
         QCOMPARE(dialogs.messages.size(), size_t(1));
-        QCOMPARE(dialogs.messages[0], "Nie udało się zapisać pliku \"" +
+        QCOMPARE(dialogs.messages[0], "KT210V-PC|Nie udało się zapisać pliku \"" +
                                           dir.filePath("missing/w.xls").toStdString() + "\":\n" +
                                           std::strerror(ENOENT));
 
@@ -364,13 +358,12 @@ private slots:
             return -1;
         };
         exporter.setFileSystemCalls(failing);
-        chooser.answers.push_back({old, 0});
-        chooser.answers.push_back({});  // the general dialog that follows is cancelled
+        dialogs.Answer(old, 0);  // the general dialog that follows is cancelled
         const auto both = exporter.SaveJpegThenExport();
         QCOMPARE(both.jpeg.status, ChartExportResult::Status::Failed);
         QCOMPARE(both.jpeg.error, EIO);
         QCOMPARE(both.other.status, ChartExportResult::Status::Cancelled);
-        QCOMPARE(chooser.requests.back().caption, QStringLiteral("Eksport wykresu"));
+        QCOMPARE(dialogs.saveRequests.size(), size_t(4));
         QCOMPARE(ReadFile(old), std::string("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"w.jpg"});
         QCOMPARE(dialogs.messages.size(), size_t(2));
@@ -381,11 +374,11 @@ private slots:
         QVERIFY2(reason.find("65500") != std::string::npos, reason.c_str());
     }
 
-    // The toolkit's dialog: the filter's extension is added before the file is named,
-    // and the filter chosen comes back.
+    // The toolkit's dialog with the export filters: the filter's extension is added
+    // before the file is named, and the filter chosen comes back.
     void FileDialogAddsTheFiltersExtension() {
         QTemporaryDir dir;
-        const SaveFileChooser chooser = FileDialogChooser(nullptr);
+        QtDialogs dialogs;
         auto answerWith = [](const QString& file, int filter) {
             QTimer::singleShot(0, [=] {
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -403,12 +396,12 @@ private slots:
         };
         using F = ChartExportFormat;
         answerWith(dir.filePath("w"), 1);
-        SaveFileAnswer answer = chooser({"Eksport wykresu", {F::Png, F::Pdf}});
-        QCOMPARE(answer.path, dir.filePath("w.pdf"));
-        QCOMPARE(answer.filter, 1);
+        auto answer = dialogs.AskSaveFileName({FilterOf(F::Png) + "|" + FilterOf(F::Jpeg), 0, ""});
+        QVERIFY(answer.has_value());
+        QCOMPARE(answer->fileName, dir.filePath("w.jpg").toStdString());
+        QCOMPARE(answer->filterIndex, 1);
         answerWith(dir.filePath("w"), -1);
-        answer = chooser({"Zapisz jako bmp", {F::Bmp}});
-        QVERIFY(answer.path.isEmpty());
+        QVERIFY(!dialogs.AskSaveFileName({FilterOf(F::Bmp), 0, ""}).has_value());
     }
 };
 

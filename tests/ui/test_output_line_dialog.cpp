@@ -39,7 +39,9 @@ void ShowActive(TKonigLiniiForm& form) {
 
 // Adds one measurement with both outputs in the given state, H and F from the dialog.
 float Pk1Point(ChartStore& store, const TKonigLiniiForm& form, bool on) {
-    store.AppendMeasurement({0, {}, {}, {on, on}}, form.Pk1Line(), form.Pk2Line());
+    // As the chart tab reads them: through the dialog's OutputLineSource side.
+    const OutputLineSource& lines = form;
+    store.AppendMeasurement({0, {}, {}, {on, on}}, lines.Line(0), lines.Line(1));
     return store.Series(kSeriesPK1).Ys().back();
 }
 
