@@ -36,8 +36,6 @@ inline constexpr int kSeriesLineWidth = 2;
 using SeriesMask = std::array<bool, kSeriesCount>;
 inline constexpr SeriesMask kAllSeriesShown{true, true, true, true, true};
 
-// One output's pulse line: the off level F above the axis, the on level H above that.
-
 // Height of an output's line point: F, plus H while the output is on.
 float OutputLevel(const OutputLine& line, bool on);
 

@@ -50,7 +50,7 @@ struct AppSettings {
     bool registerColour = true;                              // 20 "kolor"
     std::string portName = kDefaultPortName;                 // 21, UTF-8 in the program
     // 22-29: H and F of PK1..PK4, starting where the output-line dialog starts.
-    std::array<OutputLine, 4> outputLines{{{50, 0}, {50, 75}, {50, 150}, {50, 225}}};
+    OutputLines outputLines = kOutputLinesAtStart;
 
     bool operator==(const AppSettings&) const = default;
 };

@@ -2,16 +2,19 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
+// After jpeglib.h: the error codes and ERREXIT.
+#include <jerror.h>
 
 namespace kt::ui {
 
 namespace {
 
 // libjpeg reports fatal errors through error_exit, which must not return: it jumps back
-// to the decoder instead of ending the process.
+// to the decoder or encoder instead of ending the process.
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -63,7 +66,105 @@ bool Decode(std::FILE* file, QImage& image) {
     return complete;
 }
 
+// Where the encoder writes: a malloc'ed buffer that doubles when full. Kept outside the
+// frame that calls setjmp, so its values are defined after the jump back, and owned by
+// the caller, which frees it whether or not the encoding finished.
+struct MemoryTarget {
+    jpeg_destination_mgr manager;  // first member: libjpeg's pointer to it is ours
+    unsigned char* data = nullptr;
+    size_t capacity = 0;
+    size_t size = 0;
+    char message[JMSG_LENGTH_MAX] = {};
+};
+
+MemoryTarget& TargetOf(j_compress_ptr info) {
+    return *reinterpret_cast<MemoryTarget*>(info->dest);
+}
+
+// Makes room for `more` bytes after the first `used` ones, or stops libjpeg.
+void Grow(j_compress_ptr info, size_t used, size_t more) {
+    MemoryTarget& target = TargetOf(info);
+    auto* grown = static_cast<unsigned char*>(std::realloc(target.data, used + more));
+    if (grown == nullptr) ERREXIT(info, JERR_OUT_OF_MEMORY);
+    target.data = grown;
+    target.capacity = used + more;
+    target.manager.next_output_byte = grown + used;
+    target.manager.free_in_buffer = more;
+}
+
+void StartTarget(j_compress_ptr info) {
+    Grow(info, 0, 64 * 1024);
+}
+
+boolean GrowTarget(j_compress_ptr info) {
+    const size_t used = TargetOf(info).capacity;  // the whole buffer is full
+    Grow(info, used, used);
+    return TRUE;
+}
+
+void EndTarget(j_compress_ptr info) {
+    MemoryTarget& target = TargetOf(info);
+    target.size = target.capacity - target.manager.free_in_buffer;
+}
+
+void KeepMessage(j_common_ptr info, MemoryTarget& target) {
+    (*info->err->format_message)(info, target.message);
+}
+
+// Encodes the RGB888 picture into `target`. As in Decode, nothing with a destructor lives
+// in this frame across the library calls.
+bool Encode(const QImage& rgb, int quality, MemoryTarget& target) {
+    jpeg_compress_struct info;
+    ErrorManager errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = ExitOnError;
+    errors.base.output_message = DiscardMessage;
+    if (setjmp(errors.jump)) {
+        KeepMessage(reinterpret_cast<j_common_ptr>(&info), target);
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    target.manager.init_destination = StartTarget;
+    target.manager.empty_output_buffer = GrowTarget;
+    target.manager.term_destination = EndTarget;
+    info.dest = &target.manager;
+    info.image_width = static_cast<JDIMENSION>(rgb.width());
+    info.image_height = static_cast<JDIMENSION>(rgb.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    // Full colour resolution: the chart's two-pixel coloured lines would smear with the
+    // usual halved chroma.
+    info.comp_info[0].h_samp_factor = 1;
+    info.comp_info[0].v_samp_factor = 1;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        // libjpeg only reads the rows it is given.
+        auto row = const_cast<JSAMPROW>(rgb.constScanLine(static_cast<int>(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
 }  // namespace
+
+bool EncodeJpeg(const QImage& image, int quality, std::string& bytes, std::string& reason) {
+    if (image.isNull()) {
+        reason = "pusty obraz";
+        return false;
+    }
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    MemoryTarget target{};
+    const bool ok = Encode(rgb, quality, target);
+    if (ok) bytes.assign(reinterpret_cast<const char*>(target.data), target.size);
+    std::free(target.data);
+    if (!ok) reason = target.message;
+    return ok;
+}
 
 bool LoadJpegImage(const std::string& path, QImage& out) {
     std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -1,8 +1,12 @@
 #include "Konfigliniform.h"
 
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <limits>
 #include <utility>
 
 #include "QtDialogs.h"
@@ -61,9 +65,67 @@ TKonigLiniiForm::TKonigLiniiForm(QWidget* parent)
     }
     ui_->Image1->setPixmap(LinePicture(ui_->Image1->size()));
     ui_->BitBtn1->setIcon(QIcon(TickIcon()));
-    connect(ui_->BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+    for (QSpinBox* field : Fields()) {
+        field->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+        // Text that is no whole number ("", "-") stands while the operator types; when the
+        // field loses the focus it reads as 0: the nearest value to a missing one.
+        field->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+        field->installEventFilter(this);                           // clicks on the arrows
+        field->findChild<QLineEdit*>()->installEventFilter(this);  // clicks into the text
+    }
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
+        StoreFields();
+        close();
+    });
 }
 
 TKonigLiniiForm::~TKonigLiniiForm() = default;
+
+std::array<QSpinBox*, 8> TKonigLiniiForm::Fields() const {
+    return {ui_->CSpinEdit1, ui_->CSpinEdit2, ui_->CSpinEdit3, ui_->CSpinEdit4,
+            ui_->CSpinEdit5, ui_->CSpinEdit6, ui_->CSpinEdit7, ui_->CSpinEdit8};
+}
+
+measurement::OutputLine TKonigLiniiForm::Pk1Line() const {
+    return {ui_->CSpinEdit1->value(), ui_->CSpinEdit2->value()};
+}
+
+measurement::OutputLine TKonigLiniiForm::Pk2Line() const {
+    return {ui_->CSpinEdit3->value(), ui_->CSpinEdit4->value()};
+}
+
+measurement::OutputLines TKonigLiniiForm::FieldLines() const {
+    const auto fields = Fields();
+    measurement::OutputLines lines;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        lines[i] = {fields[2 * i]->value(), fields[2 * i + 1]->value()};
+    }
+    return lines;
+}
+
+void TKonigLiniiForm::LoadFields(const measurement::OutputLines& lines) {
+    const auto fields = Fields();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        fields[2 * i]->setValue(lines[i].H);
+        fields[2 * i + 1]->setValue(lines[i].F);
+    }
+}
+
+void TKonigLiniiForm::StoreFields() {
+    if (stored_ == nullptr) return;
+    *stored_ = FieldLines();
+    emit outputLinesStored();
+}
+
+void TKonigLiniiForm::showEvent(QShowEvent* event) {
+    // Only when the program shows the dialog, not when the window system restores it.
+    if (!event->spontaneous() && stored_ != nullptr) LoadFields(*stored_);
+    QDialog::showEvent(event);
+}
+
+bool TKonigLiniiForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) StoreFields();
+    return QDialog::eventFilter(watched, event);
+}
 
 }  // namespace kt::ui

@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "Asystenlaczenia.h"
+#include "ChartExport.h"
 #include "ChartTab.h"
 #include "Com_debugger.h"
 #include "DesktopServices.h"
@@ -23,6 +24,7 @@
 #include "RegistrationTab.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
+#include "widgets/ChartView.h"
 
 namespace kt::ui {
 
@@ -103,6 +105,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildSampling();
     BuildHelp();
     ReadSettings();
+    BuildChartActions();
     // No paging and the first page, then the paging rule with the values just read.
     ChartPage().ResetPaging();
     BuildTimers();
@@ -128,6 +131,24 @@ ChartTab& TForm1::ChartPage() {
 
 RegistrationTab& TForm1::RegistrationPage() {
     return *ui_->TabSheet5;
+}
+
+// The chart tab's buttons that the window answers: the output-line dialog and the
+// exports, whose failures are reported with their reasons.
+void TForm1::BuildChartActions() {
+    ChartTab& chart = ChartPage();
+    exporter_ = std::make_unique<ChartExporter>(chart.Chart(), chart_, *dialogs_);
+    connect(&chart, &ChartTab::bmpExportRequested, this, [this] { exporter_->SaveBmp(); });
+    connect(&chart, &ChartTab::jpegExportRequested, this,
+            [this] { exporter_->SaveJpegThenExport(); });
+    connect(&chart, &ChartTab::spreadsheetExportRequested, this,
+            [this] { exporter_->SaveSpreadsheet(); });
+    connect(&chart, &ChartTab::outputLinesRequested, this, [this] {
+        if (forms_.konigLinii == nullptr) return;
+        forms_.konigLinii->show();
+        forms_.konigLinii->raise();
+        forms_.konigLinii->activateWindow();
+    });
 }
 
 void TForm1::BuildHelp() {
@@ -218,10 +239,16 @@ void TForm1::AttachForms(const SecondaryForms& forms) {
     if (forms_.wartosc) forms_.wartosc->Attach(&State(), format_.decimalSeparator);
     if (forms_.mnoznik) forms_.mnoznik->Attach(&State(), format_.decimalSeparator);
     if (forms_.asystent) forms_.asystent->AttachWizard(&core_->Wizard());
+    if (forms_.konigLinii) {
+        forms_.konigLinii->setOutputLines(&settings_.outputLines);
+        outputLines_.dialog = forms_.konigLinii;
+    }
 }
 
 void TForm1::DetachForms() {
     if (forms_.asystent) forms_.asystent->AttachWizard(nullptr);
+    if (forms_.konigLinii) forms_.konigLinii->setOutputLines(nullptr);
+    outputLines_.dialog = nullptr;
     core_->SetFrameLog(nullptr);
     DevicePage().AttachDialogs(nullptr, nullptr);
     IndicatorPage().AttachDialogs(nullptr, nullptr);

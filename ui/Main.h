@@ -30,6 +30,7 @@ class TForm1;
 
 namespace kt::ui {
 
+class ChartExporter;
 class ChartTab;
 class DeviceTab;
 class HelpActions;
@@ -139,6 +140,7 @@ private:
     void ShowWizard();
     void BuildSampling();
     void ReadSettings();
+    void BuildChartActions();
     void ApplySettings();
     measurement::AppSettings CollectSettings() const;
     void WriteSettings();
@@ -163,17 +165,18 @@ private:
     // chart's output lines) live here between the reading and the writing.
     measurement::AppSettings settings_;
     bool closingBySignal_ = false;
-    class SettingsOutputLines : public measurement::OutputLineSource {
+    // The chart reads the output lines from the output-line dialog's fields once that
+    // dialog exists, and from the fields' start values before.
+    class DialogOutputLines : public measurement::OutputLineSource {
     public:
-        explicit SettingsOutputLines(const measurement::AppSettings& s) : settings_(s) {}
         measurement::OutputLine Line(int output) const override {
-            return settings_.outputLines[output == 1 ? 1 : 0];
+            if (dialog != nullptr) return dialog->Line(output);
+            return measurement::kOutputLinesAtStart[output == 1 ? 1 : 0];
         }
-
-    private:
-        const measurement::AppSettings& settings_;
+        const measurement::OutputLineSource* dialog = nullptr;
     };
-    SettingsOutputLines outputLines_{settings_};
+    DialogOutputLines outputLines_;
+    std::unique_ptr<ChartExporter> exporter_;
     std::unique_ptr<LocaleDateTimeTexts> dateTime_;
     std::unique_ptr<measurement::RegistrationTable> registration_;
 

@@ -80,9 +80,11 @@ QStringList NameFilters(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
+        // Blanks around the bars ("plik bmp | *.bmp") are not part of the names: Qt would
+        // tidy them away and the chosen filter could no longer be found in the list.
+        QString patterns = parts[i + 1].trimmed();
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));  // "*.txt;*.log" lists patterns
-        filters.append(parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        filters.append(parts[i].trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return filters;
 }

@@ -502,6 +502,7 @@ void RegistrationTabTest::localeTextsAndDialogFilters() {
     QCOMPARE(ui::NameFilters("Text|*.txt|Excel|*.xls"),
              (QStringList{"Text (*.txt)", "Excel (*.xls)"}));
     QCOMPARE(ui::NameFilters("Obrazy|*.bmp;*.jpg"), QStringList{"Obrazy (*.bmp *.jpg)"});
+    QCOMPARE(ui::NameFilters("plik bmp | *.bmp"), QStringList{"plik bmp (*.bmp)"});
 }
 
 // A long run registering at 100 rows a second: the grid is told once per catch-up and
