@@ -327,10 +327,10 @@ private slots:
             }
         }
         QVERIFY(dialogs.messages.empty());
-        QCOMPARE(dialogs.saveRequests[0].filter, std::string("plik bmp|*.bmp"));
+        QCOMPARE(dialogs.saveRequests[0].filter, std::string("plik bmp | *.bmp"));
         QCOMPARE(dialogs.saveRequests[4].filter,
                  std::string("plik png|*.png|plik svg|*.svg|plik pdf|*.pdf|plik csv|*.csv|"
-                             "plik bmp|*.bmp|plik jpg|*.jpg;*.jpeg|Excel|*.xls"));
+                             "plik bmp | *.bmp|plik jpg|*.jpg;*.jpeg|Excel | *.xls"));
     }
 
     void CancelWritesNothingAndFailuresAreShownWithTheReason() {
