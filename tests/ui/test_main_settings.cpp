@@ -1,0 +1,148 @@
+// config.ini across program starts: read while the main window is constructed and
+// applied like clicks, written at every close, a missing file and a file that cannot be
+// written reported, the output-line dialog's values kept.
+#include <QSpinBox>
+#include <QtTest>
+
+#include "ChartTab.h"
+#include "IndicatorTab.h"
+#include "Konfigliniform.h"
+#include "MainHarness.h"
+#include "RegistrationTab.h"
+
+using kt::test::MainHarness;
+namespace measurement = kt::measurement;
+
+class MainSettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void settingsSurviveTwoStarts();
+    void missingFileIsReportedAndANewFileHoldsTheStartValues();
+    void fileThatCannotBeWrittenIsReportedAtClose();
+    void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
+};
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Closes the main window as the operator does and destroys the windows.
+void CloseProgram() {
+    kt::ui::Form1->close();
+    kt::ui::DestroyForms();
+}
+
+}  // namespace
+
+void MainSettingsTest::settingsSurviveTwoStarts() {
+    MainHarness h;
+    QVERIFY(h.Started());
+    measurement::AppSettings stored;
+    stored.realTimeSampling = true;
+    stored.samplePeriodMs = 250;
+    stored.paging = true;
+    stored.pagingTracking = true;
+    stored.samplesPerPage = 40;
+    stored.autoRegistration = false;
+    stored.registerOutput = {true, false};
+    stored.registerDate = true;
+    stored.registerColour = false;
+    stored.portName = "ttyUSB7";
+    stored.outputLines[0] = {100, 5};
+    const std::string first = measurement::FormatSettings(stored);
+    WriteAll(h.Dir() + "/config.ini", QByteArray::fromStdString(first));
+
+    h.CreateWindows(false);
+    QVERIFY(h.dialogs.messages.empty());
+    auto& f = h.Form();
+    QCOMPARE(f.State().portName, std::string("ttyUSB7"));
+    QCOMPARE(f.Sampling().PeriodMs(), 250);
+    QVERIFY(f.Sampling().RealTime());
+    QVERIFY(f.ChartPage().PagingOn());
+    QCOMPARE(f.ChartPage().SamplesPerPage(), 40);
+    QVERIFY(!f.RegistrationPage().Boxes().autoRead);
+    // The stored PK1 line reaches the chart once the dialog has shown it.
+    QCOMPARE(kt::ui::KonigLiniiForm->Pk1Line(), (measurement::OutputLine{50, 0}));
+    kt::ui::KonigLiniiForm->show();
+    QCOMPARE(kt::ui::KonigLiniiForm->Pk1Line(), (measurement::OutputLine{100, 5}));
+    kt::ui::KonigLiniiForm->close();
+    // The "Aktywny" boxes stay unticked with no sensor known, and are written so.
+    CloseProgram();
+    QCOMPARE(ReadAll(h.Dir() + "/config.ini").toStdString(), first);
+
+    // Second start: a changed period and the output lines edited in the dialog.
+    h.CreateWindows(false);
+    h.Form().IndicatorPage().SetPeriodMs(1000);
+    kt::ui::KonigLiniiForm->show();
+    measurement::OutputLines lines = measurement::kOutputLinesAtStart;
+    lines[1] = {-7, 12};
+    kt::ui::KonigLiniiForm->LoadFields(lines);
+    QTest::mouseClick(kt::ui::KonigLiniiForm->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    CloseProgram();
+    const measurement::SettingsReadResult again =
+        measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
+    QVERIFY(!again.failedEntry);
+    QCOMPARE(again.settings.samplePeriodMs, 1000);
+    QCOMPARE(again.settings.outputLines[1], (measurement::OutputLine{-7, 12}));
+    QCOMPARE(again.settings.portName, std::string("ttyUSB7"));
+}
+
+void MainSettingsTest::missingFileIsReportedAndANewFileHoldsTheStartValues() {
+    MainHarness h;
+    QVERIFY(QFile::remove(h.Dir() + "/config.ini"));
+    h.CreateWindows(false);
+    QCOMPARE(h.dialogs.messages,
+             std::vector<std::string>{"KT210V-PC|nie odnaleziono pliku konfiguracyjnego!"});
+    QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
+    QCOMPARE(h.State().portName, std::string("COM1"));
+    CloseProgram();
+    const QByteArray written = ReadAll(h.Dir() + "/config.ini");
+    QCOMPARE(written.toStdString(), measurement::FormatSettings(measurement::AppSettings{}));
+    QVERIFY(written.contains("Sample_rate= 10\r\n"));
+    QVERIFY(written.contains("Wykres_PK1_H= 50\r\n"));
+}
+
+// A folder named config.ini cannot be replaced by a file: the close says why.
+void MainSettingsTest::fileThatCannotBeWrittenIsReportedAtClose() {
+    MainHarness h;
+    h.CreateWindows(false);
+    QVERIFY(QFile::remove(h.Dir() + "/config.ini"));
+    QVERIFY(QDir(h.Dir()).mkdir("config.ini"));
+    h.Form().close();
+    QCOMPARE(h.dialogs.messages.size(), size_t{1});
+    QVERIFY2(h.dialogs.messages[0].find("config.ini") != std::string::npos &&
+                 h.dialogs.messages[0].find("Is a directory") != std::string::npos,
+             h.dialogs.messages[0].c_str());
+    kt::ui::DestroyForms();
+}
+
+void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
+    MainHarness h;
+    measurement::AppSettings stored;
+    stored.realTimeSampling = true;
+    stored.samplePeriodMs = 500;
+    std::string bytes = measurement::FormatSettings(stored);
+    bytes.replace(bytes.find("Paging= 0"), 9, "Paging= x");  // entry 6
+    WriteAll(h.Dir() + "/config.ini", QByteArray::fromStdString(bytes));
+    h.CreateWindows(false);
+    QVERIFY(h.Form().Sampling().RealTime());           // entry 4, read
+    QCOMPARE(h.Form().Sampling().PeriodMs(), 500);     // entry 5, read
+    QVERIFY(h.Form().RegistrationPage().Boxes().autoRead);  // entry 9, initial
+    CloseProgram();
+    const measurement::SettingsReadResult back =
+        measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
+    QVERIFY(!back.failedEntry);  // a good 29-line file again
+}
+
+QTEST_MAIN(MainSettingsTest)
+#include "test_main_settings.moc"
