@@ -151,13 +151,15 @@ void IndicatorTab::BuildChannel(int i) {
            &IndicatorTab::MultiplierDialogClick);
     button(n.resetCycles, 827, 109, 100, 28, " wyzeruj cykle", &IndicatorTab::ResetCyclesClick);
 
-    Text(c.group, nullptr, QRect(825, 25, 65, 16), QStringLiteral("poz. zero = "));
-    Text(c.group, nullptr, QRect(825, 53, 65, 16), QStringLiteral("offset      = "));
-    Text(c.group, nullptr, QRect(825, 81, 65, 16), QString::fromUtf8("mnożnik   = "));
+    // The parameter captions end where their values begin, wide enough for the captions
+    // in any of the sans-serif fonts the system may substitute.
+    Text(c.group, nullptr, QRect(819, 25, 71, 16), QStringLiteral("poz. zero = "));
+    Text(c.group, nullptr, QRect(819, 53, 71, 16), QStringLiteral("offset      = "));
+    Text(c.group, nullptr, QRect(819, 81, 71, 16), QString::fromUtf8("mnożnik   = "));
     c.zero = Text(c.group, n.zeroLabel, QRect(890, 25, 40, 16), QStringLiteral("0"));
     c.offset = Text(c.group, n.offsetLabel, QRect(890, 53, 40, 16), QStringLiteral("0"));
     c.multiplier = Text(c.group, n.multiplierLabel, QRect(890, 81, 40, 16), QStringLiteral("1"));
-    Text(c.group, nullptr, QRect(689, 113, 56, 16), QString::fromUtf8("ilość cykli = "));
+    Text(c.group, nullptr, QRect(671, 113, 74, 16), QString::fromUtf8("ilość cykli = "));
     c.cycles = Display(c.group, n.cycles, QRect(745, 105, 72, 31), 19, ChannelColour(i), kNoCycles);
 }
 
@@ -207,6 +209,9 @@ void IndicatorTab::BuildSampling() {
     period_->setValue(static_cast<int>(measurement::kMinPeriodMs));
     // The spin box keeps its last valid value while the operator types and puts its
     // text right only when it loses the focus, so the field never fights the typing.
+    // What it cannot take then (a value below 10, an empty field) becomes the nearest
+    // limit, 10, rather than the value it held before.
+    period_->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     connect(period_, &QSpinBox::valueChanged, this, [this](int ms) {
         if (sampling_) sampling_->SetPeriodMs(ms);
     });

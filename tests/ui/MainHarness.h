@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -143,6 +146,25 @@ private:
     bool started_ = false;
     uint64_t openedEvents_ = 0;
 };
+
+// Runs the real event loop (which waits for events, so the idle hook and with it the
+// sampling clock run) until `done` holds or the time is up. QTest::qWait only polls and
+// never lets the loop wait.
+inline bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    poll.start(100);  // slower than the sampling period, so it does not pace the passes
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done()) loop.exec();
+    return done();
+}
+
+inline void RunLoop(int ms) {
+    RunLoopUntil([] { return false; }, ms);
+}
 
 // Request lines sent to the device after `mark` that are writes (header F2).
 inline std::vector<std::string> Writes(const std::vector<std::string>& lines) {

@@ -6,6 +6,8 @@
 
 using kt::measurement::RunPhase;
 using kt::test::MainHarness;
+using kt::test::RunLoop;
+using kt::test::RunLoopUntil;
 
 class MainSamplingTest : public QObject {
     Q_OBJECT
@@ -17,24 +19,6 @@ private slots:
 };
 
 namespace {
-
-// Runs the real event loop (which waits for events, so the idle hook runs) until `done`
-// holds or the time is up. QTest::qWait only polls and never lets the loop wait.
-bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    poll.start(100);  // slower than the sampling period, so it does not pace the passes
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done()) loop.exec();
-    return done();
-}
-
-void RunLoop(int ms) {
-    RunLoopUntil([] { return false; }, ms);
-}
 
 size_t MeasurementRequests(const std::vector<std::string>& lines) {
     return static_cast<size_t>(std::count_if(
