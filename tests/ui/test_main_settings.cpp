@@ -135,8 +135,8 @@ void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
     bytes.replace(bytes.find("Paging= 0"), 9, "Paging= x");  // entry 6
     WriteAll(h.Dir() + "/config.ini", QByteArray::fromStdString(bytes));
     h.CreateWindows(false);
-    QVERIFY(h.Form().Sampling().RealTime());           // entry 4, read
-    QCOMPARE(h.Form().Sampling().PeriodMs(), 500);     // entry 5, read
+    QVERIFY(h.Form().Sampling().RealTime());                // entry 4, read
+    QCOMPARE(h.Form().Sampling().PeriodMs(), 500);          // entry 5, read
     QVERIFY(h.Form().RegistrationPage().Boxes().autoRead);  // entry 9, initial
     CloseProgram();
     const measurement::SettingsReadResult back =
