@@ -3,26 +3,33 @@
 // tab of the main window, of the connection wizard, of the traffic monitor and of the
 // about box, and a picture of the help's contents page as Qt's own browser shows it.
 // Message boxes are written to stderr instead of being shown.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
+#include <cerrno>
 #include <cstdio>
 
 #include "Asystenlaczenia.h"
+#include "ChartTab.h"
 #include "Com_debugger.h"
 #include "Dialogs.h"
 #include "Main.h"
 #include "Mnoznikunit.h"
 #include "O_programie_unit.h"
 #include "PathIgnoringCase.h"
+#include "PortErrors.h"
 #include "Wartoscunit.h"
+#include "widgets/ChartView.h"
 
 namespace {
 
@@ -94,7 +101,47 @@ int main(int argc, char* argv[]) {
     Wait(200);
     ok &= Save(kt::ui::MnoznikForm, out.filePath(QStringLiteral("multiplier-dialog.png")));
     kt::ui::MnoznikForm->close();
+    // The chart while recording, then paged by 20 samples, then zoomed.
+    tabs->setCurrentIndex(2);
+    form->findChild<QAbstractButton*>(QStringLiteral("SpeedButton15"))->click();
+    Wait(4000);
+    ok &= Save(form, out.filePath(QStringLiteral("chart-recording.png")));
+    auto& chart = form->ChartPage();
+    chart.SetSamplesPerPage(20);
+    chart.SetPagingOn(true);
+    chart.SetTracking(true);
+    Wait(600);
+    ok &= Save(form, out.filePath(QStringLiteral("chart-paged.png")));
+    chart.SetPagingOn(false);
+    form->findChild<QAbstractButton*>(QStringLiteral("SpeedButton16"))->click();  // pause
     form->findChild<QPushButton*>(QStringLiteral("SpeedButton11"))->click();
+    Wait(200);
+    QWidget& view = chart.Chart();
+    static_cast<ChartView&>(view).zoomTo(
+        QRect(view.width() / 4, view.height() / 5, view.width() / 3, view.height() / 2));
+    Wait(600);
+    ok &= Save(form, out.filePath(QStringLiteral("chart-zoomed.png")));
+
+    // The wizard's port box opened, and the open-failure box with its details for a
+    // port the user may not open.
+    tabs->setCurrentIndex(1);
+    kt::ui::AsystentForm->show();
+    auto* ports = kt::ui::AsystentForm->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+    ports->showPopup();
+    Wait(300);
+    ok &= Save(ports->view()->window(), out.filePath(QStringLiteral("wizard-ports.png")));
+    ports->hidePopup();
+    QMessageBox denied(QMessageBox::NoIcon, QStringLiteral("KT210V-PC"),
+                       QStringLiteral("Nie znaleziono wybranego portu COM"), QMessageBox::Ok);
+    denied.setDetailedText(QString::fromStdString(
+        kt::device::OpenFailureDetails("ttyUSB0", "/dev/ttyUSB0", 8, EACCES)));
+    denied.show();
+    for (QAbstractButton* b : denied.buttons()) {
+        if (denied.buttonRole(b) == QMessageBox::ActionRole) b->click();  // "Show Details..."
+    }
+    Wait(300);
+    ok &= Save(&denied, out.filePath(QStringLiteral("permission-message.png")));
+    denied.close();
 
     tabs->setCurrentIndex(1);
     kt::ui::AsystentForm->show();
