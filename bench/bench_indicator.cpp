@@ -6,45 +6,14 @@
 #include <functional>
 #include <new>
 
+#include "AllocationCount.h"
 #include "IndicatorModel.h"
 
 using namespace kt::measurement;
+using kt::bench::Measure;
+using kt::bench::Print;
 
-namespace {
-
-long g_allocations = 0;
-
-struct Figures {
-    double ns;
-    double allocationsPerCall;
-};
-
-Figures Measure(int iterations, const std::function<void(int)>& body) {
-    const long allocationsBefore = g_allocations;
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < iterations; ++i) body(i);
-    const auto t1 = std::chrono::steady_clock::now();
-    return {std::chrono::duration<double, std::nano>(t1 - t0).count() / iterations,
-            static_cast<double>(g_allocations - allocationsBefore) / iterations};
-}
-
-void Print(const char* what, Figures f) {
-    std::printf("%-52s %8.1f ns  %.3f allocations\n", what, f.ns, f.allocationsPerCall);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+namespace {}  // namespace
 
 int main() {
     kt::device::DeviceState device;

@@ -6,16 +6,17 @@
 #include <functional>
 #include <new>
 
+#include "AllocationCount.h"
 #include "DeviceCore.h"
 #include "SamplingClock.h"
 #include "SilentViews.h"
 
 using namespace kt::measurement;
+using kt::bench::Measure;
+using kt::bench::Print;
 using kt::device::DeviceState;
 
 namespace {
-
-long g_allocations = 0;
 
 class NullSink : public kt::device::FrameSink {
 public:
@@ -39,37 +40,7 @@ public:
     void OnSample(const Sample& s) override { total += s.angle[0] + s.elapsed; }
 };
 
-struct Figures {
-    double ns;
-    double allocationsPerCall;
-};
-
-Figures Measure(int iterations, const std::function<void()>& body) {
-    const long allocationsBefore = g_allocations;
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < iterations; ++i) body();
-    const auto t1 = std::chrono::steady_clock::now();
-    return {std::chrono::duration<double, std::nano>(t1 - t0).count() / iterations,
-            static_cast<double>(g_allocations - allocationsBefore) / iterations};
-}
-
-void Print(const char* what, Figures f) {
-    std::printf("%-44s %8.1f ns  %.3f allocations\n", what, f.ns, f.allocationsPerCall);
-}
-
 }  // namespace
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 int main() {
     DeviceState device;
@@ -85,25 +56,26 @@ int main() {
     SamplingClock sampling(device, sender, dialogs, view, ticking, ',');
     sampling.SetPeriodMs(10000000);
     sampling.Start();
-    Print("idle pass, fixed period, nothing due:", Measure(n, [&] { sampling.OnIdle(); }));
+    Print("idle pass, fixed period, nothing due:", Measure(n, [&](int) { sampling.OnIdle(); }));
     sampling.SetPeriodMs(10);
-    Print("idle pass, fixed 10 ms, request every 4th:", Measure(n, [&] { sampling.OnIdle(); }));
+    Print("idle pass, fixed 10 ms, request every 4th:",
+          Measure(n, [&](int) { sampling.OnIdle(); }));
     sampling.SetRealTime(true);
-    Print("idle pass, real time, silent device:", Measure(n, [&] { sampling.OnIdle(); }));
+    Print("idle pass, real time, silent device:", Measure(n, [&](int) { sampling.OnIdle(); }));
 
     SteadyHundredthsClock steady;
     SamplingClock onSteady(device, sender, dialogs, view, steady, ',');
-    Print("idle pass on the steady clock (stopped):", Measure(n, [&] { onSteady.OnIdle(); }));
+    Print("idle pass on the steady clock (stopped):", Measure(n, [&](int) { onSteady.OnIdle(); }));
 
     Summer subscribers[4];
     for (Summer& s : subscribers) sampling.Subscribe(s);
     device.sensorPresent[0] = device.sensorPresent[2] = true;
-    Print("measurement hand-on, 4 subscribers:", Measure(n, [&] {
+    Print("measurement hand-on, 4 subscribers:", Measure(n, [&](int) {
               sampling.OnMeasurementFrame();
               sampling.MeasurementUpdate();
           }));
     sampling.SetRealTime(false);
-    Print("measurement hand-on, fixed mode:", Measure(n, [&] {
+    Print("measurement hand-on, fixed mode:", Measure(n, [&](int) {
               sampling.OnMeasurementFrame();
               sampling.MeasurementUpdate();
           }));
@@ -123,7 +95,7 @@ int main() {
     block.bytes[0] = block.bytes[1] = 0xF4;
     block.bytes[2] = 0x0F;
     Print("block to MeasurementUpdate, 4 subscribers:",
-          Measure(n, [&] { core.HandleEvent(block); }));
+          Measure(n, [&](int) { core.HandleEvent(block); }));
     std::printf("(samples %llu, checksum %.1f)\n",
                 static_cast<unsigned long long>(sampling.Counters().samples), subscribers[0].total);
     return 0;

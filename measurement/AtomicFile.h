@@ -33,4 +33,9 @@ struct FileSystemCalls {
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                     const FileSystemCalls& calls = {});
 
+// The operator's message for a file that could not be saved: its name and the reason.
+inline std::string SaveFailureText(const std::string& path, const std::string& reason) {
+    return "Nie udało się zapisać pliku \"" + path + "\":\n" + reason;
+}
+
 }  // namespace kt::measurement

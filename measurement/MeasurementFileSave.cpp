@@ -72,7 +72,7 @@ MeasurementSaveResult SaveMeasurementFile(const std::string& name,
 }
 
 std::string SaveFailureMessage(const MeasurementSaveResult& result) {
-    return "Nie udało się zapisać pliku \"" + result.path + "\":\n" + result.reason;
+    return SaveFailureText(result.path, result.reason);
 }
 
 }  // namespace kt::measurement

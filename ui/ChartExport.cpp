@@ -191,7 +191,7 @@ ChartExportResult ExportChart(const std::string& name, ChartExportFormat format,
 }
 
 std::string ExportFailureMessage(const ChartExportResult& result) {
-    return "Nie udało się zapisać pliku \"" + result.path + "\":\n" + result.reason;
+    return measurement::SaveFailureText(result.path, result.reason);
 }
 
 ChartExporter::ChartExporter(QWidget& chart, const ChartStore& store, device::Dialogs& dialogs)

@@ -114,7 +114,7 @@ void TForm1::WriteSettings() {
     const measurement::FileWriteResult result =
         measurement::WriteFileAtomically(SettingsPath(), bytes);
     if (result.ok()) return;
-    const std::string text = "Nie udało się zapisać pliku " + SettingsPath() + ": " + result.reason;
+    const std::string text = measurement::SaveFailureText(SettingsPath(), result.reason);
     core_->Warnings().Error(SettingsPath() + ": not written: " + result.reason);
     if (!closingBySignal_) dialogs_->ShowPlainMessage(text);
 }
