@@ -13,6 +13,20 @@ namespace {
 
 constexpr char kTab = '\t';
 
+// Texts that come from outside the table (the device type, the date and time of the save
+// and of each row) stand on one line and in one cell: their control characters (line
+// breaks, tabs, NUL) become blanks, so no such text can break the file's lines or cells.
+std::string OneCellText(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b < 0x20 || b == 0x7F;
+        },
+        ' ');
+    return text;
+}
+
 // Column 0 of data rows in Windows-1250. Neighbouring rows mostly share their second, so
 // the converted stamp is kept until the stamp changes.
 class InformationColumn {
@@ -27,7 +41,7 @@ public:
         if (kind == StampKind::None) return;
         if (!cached_ || kind != kind_ || wallTime != wallTime_) {
             stamp_.clear();
-            encoder_.Append(table_.StampText(kind, wallTime), stamp_);
+            encoder_.Append(OneCellText(table_.StampText(kind, wallTime)), stamp_);
             cached_ = true;
             kind_ = kind;
             wallTime_ = wallTime;
@@ -61,9 +75,9 @@ struct Layout {
 void WriteExcel(const Layout& l) {
     Windows1250Text& f = l.file;
     const MeasurementFileInput& in = l.input;
-    f.Line("typ urządzenia=\t" + in.typeName);
-    f.Line("data pomiaru=\t" + in.dateText);
-    f.Line("godzina pomiaru= \t" + in.timeText);
+    f.Line("typ urządzenia=\t" + OneCellText(in.typeName));
+    f.Line("data pomiaru=\t" + OneCellText(in.dateText));
+    f.Line("godzina pomiaru= \t" + OneCellText(in.timeText));
     f.Line("czas trwania pomiaru=\t" + DotToComma(device::GeneralForm(in.duration, ',')) +
            "\t [s]");
     f.Line("Ilosc próbek=\t" + std::to_string(l.rowCount - 1));
@@ -102,9 +116,9 @@ void WriteTextHeader(const Layout& l) {
     const MeasurementFileInput& in = l.input;
     char duration[64];
     std::snprintf(duration, sizeof duration, "%g", in.duration);  // a stream's default form
-    f.Line("typ urządzenia= \t" + in.typeName);
-    f.Line("data pomiaru= \t\t\"" + in.dateText + "\"");
-    f.Line("godzina pomiaru= \t\"" + in.timeText + "\"");
+    f.Line("typ urządzenia= \t" + OneCellText(in.typeName));
+    f.Line("data pomiaru= \t\t\"" + OneCellText(in.dateText) + "\"");
+    f.Line("godzina pomiaru= \t\"" + OneCellText(in.timeText) + "\"");
     f.Line("czas trwania pomiaru= \t" + std::string(duration) + " [s]");
     f.Line("Ilosc próbek= \t\t" + std::to_string(l.rowCount - 1));
     if (in.realTime) {

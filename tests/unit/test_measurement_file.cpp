@@ -228,6 +228,32 @@ TEST(MeasurementFile, SaveCoversTheRowsPresentWhenItStarted) {
     EXPECT_EQ(excel[11].substr(0, 13), "1 (14:03:07)\t");
 }
 
+// Found by the measurement-file fuzz target: a device type, date or time text holding a
+// line break, a tab or a NUL broke the file's lines and cells. Such characters are
+// written as blanks; the line and cell structure stays that of plain texts.
+TEST(MeasurementFile, ControlCharactersInOutsideTextsBecomeBlanks) {
+    FixedPeriodScenario s;
+    s.dates.datePrefix = "\xC5\x9Br.\t\r\n";  // "śr." and three control characters
+    s.table.boxes().date = true;
+    s.table.AddRow(Row(2.5, kMoment, 1, 2, true, false));
+    s.input.rowCount = s.table.RowCount();
+    s.input.typeName = "KT\r\n210V";
+    s.input.dateText = std::string("08.05\n2024\0", 11);
+    s.input.timeText = "14:03\t07\x7F";
+    const auto excel = Lines(Build(s.table, s.input, MeasurementFileFormat::Excel));
+    ASSERT_EQ(excel.size(), 14u);
+    EXPECT_EQ(excel[0],
+              "typ urz\xB9"
+              "dzenia=\tKT  210V");
+    EXPECT_EQ(excel[1], "data pomiaru=\t08.05 2024 ");
+    EXPECT_EQ(excel[2], "godzina pomiaru= \t14:03 07 ");
+    EXPECT_EQ(excel[13], "3 (\x9Cr.   08.05.2024 14:03:07)\t2,500\t1,0000\t2,0000\t0\t\t");
+    const auto text = Lines(Build(s.table, s.input, MeasurementFileFormat::Text));
+    ASSERT_EQ(text.size(), 17u);
+    EXPECT_EQ(text[1], "data pomiaru= \t\t\"08.05 2024 \"");
+    EXPECT_EQ(text[16].substr(0, 32), "|3 (\x9Cr.   08.05.2024 14:03:07) |");
+}
+
 TEST(MeasurementFileSave, ExtensionPicksTheLayoutInAnyLetterCase) {
     using S = MeasurementFileChoice::Status;
     using F = MeasurementFileFormat;
