@@ -21,6 +21,20 @@ int64_t ReleaseTime(const Burst& burst, int64_t previousWrittenNs) {
     return start + burst.crossingNs;
 }
 
+namespace {
+
+// The byte of an answer whose change shows most: the top byte of a four-byte value (an
+// integer, a float's sign and exponent, or the status answer's active sensor), else the
+// first value byte.
+size_t SignificantValueByte(uint8_t code) {
+    const bool fourBytes = code == dev::cmd::OnTime || code == dev::cmd::PK1 ||
+                           code == dev::cmd::PK2 || code == dev::cmd::Status ||
+                           (code >= dev::cmd::UZP0 && code <= dev::cmd::SetZero0 + 2);
+    return fourBytes ? 6 : 3;
+}
+
+}  // namespace
+
 bool AnswerShaper::Chance(double rate) {
     if (rate <= 0.0) return false;  // no draw: a zero rate leaves the sequence untouched
     if (rate >= 1.0) return true;
@@ -45,8 +59,8 @@ void AnswerShaper::Corrupt(std::vector<uint8_t>& answer) {
         answer[7] = dev::FrameChecksum(answer.data());
     }
     if (Chance(faults_.badCrcRate)) {
-        // Either byte changed makes the checksum disagree with the code and values.
-        const size_t spoiled = faults_.badCrcInValue ? 3 : 7;
+        // One byte changed makes the checksum disagree with the code and values.
+        const size_t spoiled = faults_.badCrcInValue ? SignificantValueByte(answer[2]) : 7;
         answer[spoiled] = static_cast<uint8_t>(answer[spoiled] ^ 0x5A);
     }
 }

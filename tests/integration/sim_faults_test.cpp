@@ -111,8 +111,8 @@ TEST(SimFaults, BadChecksumSpoilsOnlyTheChecksumOfAnswerFrames) {
     EXPECT_LT(spoiled, 260);
 }
 
-// Spoiled in its value instead: the checksum still disagrees, and an answer taken anyway
-// would show a value the indicator never held.
+// Spoiled in a value byte instead: the checksum still disagrees, and an answer taken
+// anyway would show a value the indicator never held.
 TEST(SimFaults, BadChecksumInValueChangesTheFirstValueByte) {
     Faults faults;
     faults.badCrcRate = 1.0;
@@ -121,6 +121,9 @@ TEST(SimFaults, BadChecksumInValueChangesTheFirstValueByte) {
     const auto bytes = shaper.Shape(12, Hex(kLed), 0).at(0).bytes;
     EXPECT_EQ(ToHex(bytes), "F3 F3 0C 5F 00 00 00 11");
     EXPECT_NE(bytes[7], kt::device::FrameChecksum(bytes.data()));
+    // A four-byte value changes in its top byte: a multiplier of 1.0 becomes huge.
+    EXPECT_EQ(ToHex(shaper.Shape(19, Hex("F3 F3 13 00 00 80 3F D2"), 0).at(0).bytes),
+              "F3 F3 13 00 00 80 65 D2");
     EXPECT_EQ(ToHex(shaper.Shape(7, Hex(kMeasurement), 0).at(0).bytes), kMeasurement);
 }
 
