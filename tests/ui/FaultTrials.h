@@ -127,7 +127,7 @@ public:
         KT_TRIAL_CHECK(SamplesAfter(atPull, 10), "sampling did not resume");
         KT_TRIAL_CHECK(recorder_.samples[atPull].elapsed >= elapsed,
                        "the resumed run started its elapsed time again");
-        Click("SpeedButton11");  // STOP
+        Stop();
         return CheckKept(base);
     }
 
@@ -206,8 +206,7 @@ public:
         }
         KT_TRIAL_CHECK(RunLoopUntil([&] { return Converged(knobs); }, kConnectMs),
                        "the synchronisation did not converge");
-        Click("SpeedButton11");  // STOP
-        RunLoop(100);
+        Stop();
         watch.Check();
         KT_TRIAL_CHECK(watch.failure.empty(), watch.failure);
         KT_TRIAL_CHECK(recorder_.Count() >= base.samples + 20,
@@ -238,7 +237,7 @@ public:
         KT_TRIAL_CHECK(State().Device.GO && State().deviceReady, "the run did not go on");
         h_.Sim().SetFaults({});
         KT_TRIAL_CHECK(SamplesAfter(mark, 5), "sampling did not recover on a sound line");
-        Click("SpeedButton11");  // STOP
+        Stop();
         return CheckKept(base);
     }
 
@@ -273,8 +272,21 @@ public:
         KT_TRIAL_CHECK(SamplesAfter(mark, 20), "the first program stopped sampling");
         KT_TRIAL_CHECK(State().deviceReady && State().Device.GO, "the first program lost its run");
         KT_TRIAL_CHECK(h_.Form().Core().PortsLost() == lost, "the first program lost its port");
-        Click("SpeedButton11");  // STOP
+        Stop();
         return CheckKept(base);
+    }
+
+    // Real time, "autoodczyt", chart recording from an empty chart, START.
+    void StartRecordedRun() {
+        h_.Find<QCheckBox>("CheckBox18")->setChecked(true);
+        h_.Find<QCheckBox>("CheckBox16")->setChecked(true);
+        Click("SpeedButton15");
+        Click("SpeedButton10");
+    }
+    // STOP, then the answer still on its way comes in (it belongs to the run).
+    void Stop() {
+        Click("SpeedButton11");
+        RunLoop(200);
     }
 
     const SampleRecorder& Recorder() const { return recorder_; }
@@ -302,14 +314,6 @@ private:
 
     void Click(const char* name) { h_.Find<QAbstractButton>(name)->click(); }
 
-    // Real time, "autoodczyt", chart recording from an empty chart, START.
-    void StartRecordedRun() {
-        h_.Find<QCheckBox>("CheckBox18")->setChecked(true);
-        h_.Find<QCheckBox>("CheckBox16")->setChecked(true);
-        Click("SpeedButton15");
-        Click("SpeedButton10");
-    }
-
     Baseline Mark() { return {recorder_.Count(), h_.Form().Registration().rowsRegistered()}; }
 
     bool SamplesAfter(size_t mark, size_t count) {
@@ -331,7 +335,10 @@ private:
                                                          std::to_string(samples) + " samples");
             for (size_t i = 0; i < samples; ++i) {
                 KT_TRIAL_CHECK(points.X(i) == recorder_.samples[base.samples + i].elapsed,
-                               "chart point " + std::to_string(i) + " is not its sample's");
+                               "chart point " + std::to_string(i) + " at " +
+                                   std::to_string(points.X(i)) + " s is not its sample's, at " +
+                                   std::to_string(recorder_.samples[base.samples + i].elapsed) +
+                                   " s");
             }
         }
         return {};
@@ -347,7 +354,11 @@ private:
                                       !h_.Form().Core().Channel().WorkerRunning();
                            },
                            kNoticeMs),
-                       "the pulled cable was not noticed");
+                       std::string("the pulled cable was not noticed (worker running: ") +
+                           (h_.Form().Core().Channel().WorkerRunning() ? "yes" : "no") +
+                           ", losses " + std::to_string(h_.Form().Core().PortsLost() - lost) +
+                           ", simulator plugged: " + (h_.Sim().Plugged() ? "yes" : "no") +
+                           ", wizard step " + std::to_string(h_.Wizard().wizardStep()) + ")");
         KT_TRIAL_CHECK(!State().deviceReady, "the device is still marked ready");
         KT_TRIAL_CHECK(!State().Device.GO, "GO still set after the pull");
         return {};

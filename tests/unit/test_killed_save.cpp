@@ -10,12 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "FakeDateTimeTexts.h"
-#include "MeasurementFileSave.h"
+#include "FilledTable.h"
 #include "TempFolder.h"
 
 using namespace kt::measurement;
-using kt::test::FakeDateTimeTexts;
 using kt::test::ReadBytes;
 using kt::test::TempFolder;
 using kt::test::WriteBytes;
@@ -46,31 +44,7 @@ int RenamedThenWait(const char* from, const char* to) {
     WaitForTheKill();
 }
 
-struct Table {
-    FakeDateTimeTexts texts;
-    RegistrationTable table{texts};
-    MeasurementFileInput input;
-    explicit Table(int rows) {
-        for (int r = 0; r < rows; ++r) {
-            RowSource row;
-            row.elapsed = r * 0.01;
-            row.wallTime = FakeDateTimeTexts::kMoment;
-            row.sensorPresent[0] = true;
-            row.display[0].Show(static_cast<float>(r % 360));
-            table.AddRow(row);
-        }
-        input.rowCount = table.RowCount();
-        input.sensorPresent[0] = input.channelActive[0] = true;
-    }
-    MeasurementSaveResult Save(const std::string& path, const FileSystemCalls& calls = {}) {
-        return SaveMeasurementFile(path, MeasurementFileFormat::Text, table, input, calls);
-    }
-    std::string Bytes() {
-        std::string bytes, reason;
-        EXPECT_TRUE(BuildMeasurementFile(table, input, MeasurementFileFormat::Text, bytes, reason));
-        return bytes;
-    }
-};
+using Table = kt::test::FilledTable;
 
 // Saves `table` in a child process that is killed once it reaches the stage `calls`
 // stops at. Returns the child's pid.
@@ -103,6 +77,7 @@ TEST(KilledSave, TheFileIsTheOldOneOrTheWholeNewOneAndTheNextSaveTidiesUp) {
     const std::string oldBytes = ReadBytes(target);
     Table after(20000);
     const std::string newBytes = after.Bytes();
+    ASSERT_FALSE(newBytes.empty());
     ASSERT_NE(oldBytes, newBytes);
 
     struct Stage {
