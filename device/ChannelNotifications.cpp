@@ -18,8 +18,10 @@ void ChannelNotifications::OnChannelNotification(Tserial_event* channel, int cod
             queue_.Post({ChannelEvent::Kind::Opened, {}});
             break;
         case SERIAL_DISCONNECTED:
-            queue_.Post({ChannelEvent::Kind::Closed, {}});
+            // Cleared before the hand-over, as it is set before the opened event: the
+            // closed event's handler tells a lost port from one opened again since by it.
             state_.portOpen = false;
+            queue_.Post({ChannelEvent::Kind::Closed, {}});
             break;
         case SERIAL_DATA_ARRIVAL:
             if (state_.portOpen) {

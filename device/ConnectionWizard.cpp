@@ -252,6 +252,20 @@ void ConnectionWizard::Abort() {
     Render();
 }
 
+// Without this a run in progress would go on polling a closed port, and one whose last
+// answers were decoded just before the loss would still finish and make the device ready.
+void ConnectionWizard::PortLost() {
+    display_.timerEnabled = false;
+    if (wizardStep_ != 0) {
+        wizardStep_ = 0;
+        ShowStepFailure();
+        display_.abortVisible = false;
+    }
+    display_.connectEnabled = true;
+    display_.disconnectEnabled = false;
+    Render();
+}
+
 void ConnectionWizard::Disconnect() {
     display_.connectEnabled = true;
     display_.disconnectEnabled = false;

@@ -34,6 +34,9 @@ public:
     void Tick();        // Timer1Timer
     void Abort();       // "Przerwij łączenie" (BitBtn2Click)
     void Disconnect();  // "Rozłącz" (BitBtn4Click)
+    // The port was lost under the program (not closed by it): the steps stop as after
+    // "Przerwij łączenie", and "Połącz" is offered, since nothing is left to disconnect.
+    void PortLost();
 
     int wizardStep() const { return wizardStep_; }
     int stepRetries() const { return stepRetries_; }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FrameCut.h"
 #include "Frames.h"
 #include "Log.h"
 
@@ -60,10 +61,15 @@ void Decoder::Process(const ChannelEvent& event) {
 }
 
 void Decoder::ProcessBlock(const uint8_t* bytes, int count) {
-    // A block shorter than a measurement header carries no status byte: nothing to take.
-    if (count >= 3 && bytes[0] == kHeaderMeasurement && bytes[1] == kHeaderMeasurement) {
+    // A measurement frame carries no checksum, so its length is all that tells a whole
+    // frame from a torn one. A frame shorter than its status byte announces (the rest
+    // lost or late on the line) is a lost answer: taken in part it would become a sample
+    // the indicator never sent, with fresh values beside stale ones. Its requester asks
+    // again on its own schedule.
+    if (count >= 2 && bytes[0] == kHeaderMeasurement && bytes[1] == kHeaderMeasurement) {
+        if (count < kMeasurementHeaderSize || count < MeasurementFrameLength(bytes[2])) return;
         if (listener_) listener_->OnMeasurementFrame();
-        DecodeMeasurement(bytes, count);
+        DecodeMeasurement(bytes);
     } else if (count == kFrameSize && bytes[0] == bytes[1]) {
         DecodeAnswer(bytes);
     }
@@ -230,7 +236,7 @@ void Decoder::ApplyMultiplier(int sensor, float value) {
     view_.SetMultiplierLabel(sensor, text);
 }
 
-void Decoder::DecodeMeasurement(const uint8_t* bytes, int count) {
+void Decoder::DecodeMeasurement(const uint8_t* bytes) {
     const uint8_t status = bytes[2];
     state_.outputOn[0] = (status & 0x10) != 0;
     state_.outputOn[1] = (status & 0x20) != 0;
@@ -242,18 +248,15 @@ void Decoder::DecodeMeasurement(const uint8_t* bytes, int count) {
             state_.refreshPending = true;
         }
     }
-    // Values are taken only from bytes that were received: a frame cut short keeps the
-    // complete values it holds and leaves the rest of the readings as they were.
-    const bool withCycles = (status & 0x08) != 0;
+    // The block holds every value its status byte announces (checked by ProcessBlock).
+    const bool withCycles = (status & kStatusCyclesBit) != 0;
     state_.cyclesInLastFrame = withCycles;
-    int at = 3;
+    int at = kMeasurementHeaderSize;
     for (int i = 0; i < 3; ++i) {
         if (!state_.sensorPresent[i]) continue;
-        if (at + 4 > count) break;
         state_.angle[i] = ReadFloatLE(bytes + at);
         at += 4;
         if (withCycles) {
-            if (at + 4 > count) break;
             state_.cycles[i] = ReadFloatLE(bytes + at);
             at += 4;
         }

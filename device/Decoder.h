@@ -46,7 +46,7 @@ private:
     void ApplyZeroPosition(int sensor, float value, bool zeroSetCommand);
     void ApplyOffset(int sensor, float value);
     void ApplyMultiplier(int sensor, float value);
-    void DecodeMeasurement(const uint8_t* bytes, int count);
+    void DecodeMeasurement(const uint8_t* bytes);
     bool LogVisible() const { return log_ != nullptr && log_->IsVisible(); }
     void Log(const std::string& line) {
         if (LogVisible()) log_->AppendFrameLine(line);

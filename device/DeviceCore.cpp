@@ -3,6 +3,9 @@
 namespace kt::device {
 
 void DeviceCore::CountingPort::Send(const uint8_t* data, int length) {
+    // Sends and the handling of the closed event both run on this thread: a frame taken
+    // by a worker that ends before writing it is discarded when its closed event comes.
+    if (!channel_.WorkerRunning()) return;
     ++framesHanded;
     channel_.Send(data, length);
 }
@@ -36,7 +39,8 @@ void DeviceCore::SetFrameExactReads(bool on) {
 
 // A close the program did not ask for (cable pulled, adapter gone) is a disconnect: the
 // device is no longer ready, a running acquisition pauses with its elapsed time kept,
-// the synchronisation stops writing, and no frame waits for the next open.
+// the synchronisation stops writing, no frame waits for the next open, and the wizard
+// stops its steps and offers "Połącz" again.
 void DeviceCore::OnClosed() {
     const bool requested = port_.closeRequested;
     port_.closeRequested = false;
@@ -46,6 +50,7 @@ void DeviceCore::OnClosed() {
     state_.deviceReady = false;
     state_.Device.GO = false;
     channel_.DiscardPendingSend();
+    wizard_.PortLost();
     log_.Warning("port " + state_.portName + " lost: device marked not connected" +
                  (wasRunning ? ", acquisition paused" : ""));
     if (onPortLost_) onPortLost_();

@@ -64,13 +64,17 @@ public:
     ConnectionWizard& Wizard() { return wizard_; }
     Log& Warnings() { return log_; }
 
-    // Channel events handled and frames handed to the channel since construction.
+    // Channel events handled and frames handed to an open channel since construction.
     uint64_t EventsHandled() const { return eventsHandled_; }
     uint64_t FramesHanded() const { return port_.framesHanded; }
     uint64_t PortsLost() const { return portsLost_; }
 
 private:
-    // The channel as the wizard, the port menu and the sender use it.
+    // The channel as the wizard, the port menu and the sender use it. A frame offered
+    // while no port is open is dropped here rather than left in the channel for its next
+    // worker: after a pulled cable the wizard's polls, a factory reset pressed meanwhile
+    // or any other stale frame would otherwise be the first thing written to whatever
+    // device the next open reaches.
     class CountingPort : public SerialPort {
     public:
         explicit CountingPort(Tserial_event& channel) : channel_(channel) {}

@@ -1,10 +1,13 @@
 #include "AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 namespace kt::measurement {
@@ -55,12 +58,57 @@ int FollowLinks(std::string& path, struct stat& info, bool& exists) {
     }
 }
 
+// Temporary files of a target are named ".NAME.PID-N.tmp" beside it: hidden, and never
+// ending in the target's own extension, so no file dialog or reader takes one for it.
+std::string TemporaryPrefix(const std::string& target) {
+    // Appended piece by piece: g++ 12 at -O3 warns wrongly about "." + a temporary.
+    std::string prefix = ".";
+    prefix += NameOf(target).substr(0, 200);
+    prefix += '.';
+    return prefix;
+}
+
+// The process that made a temporary file of the given name, or 0 when it is not one.
+pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (name.size() <= prefix.size() + kSuffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(kSuffix)) {
+        return 0;
+    }
+    const std::string_view middle =
+        name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    pid_t pid = 0;
+    unsigned counter = 0;
+    const char* end = middle.data() + middle.size();
+    const auto [afterPid, pidError] = std::from_chars(middle.data(), end, pid);
+    if (pidError != std::errc() || pid <= 0 || afterPid == end || *afterPid != '-') return 0;
+    const auto [afterCounter, counterError] = std::from_chars(afterPid + 1, end, counter);
+    return counterError == std::errc() && afterCounter == end ? pid : 0;
+}
+
+// A save cut short (the program killed or the machine stopped between making its
+// temporary file and the rename) leaves that file behind. Before the target is saved
+// again, the leftovers of processes that no longer run are removed; a running process's
+// file is its save in progress and stays.
+void RemoveLeftoverTemporaries(const std::string& target) {
+    DIR* dir = opendir(FolderOf(target).c_str());
+    if (dir == nullptr) return;
+    const std::string prefix = TemporaryPrefix(target);
+    while (const dirent* entry = readdir(dir)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, prefix);
+        if (owner == 0 || owner == getpid()) continue;
+        if (kill(owner, 0) == 0 || errno != ESRCH) continue;
+        unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
 // Creates a new, empty temporary file beside `target`; hidden, with a unique suffix.
 int CreateTemporary(const std::string& target, mode_t mode, std::string& tempPath) {
     static std::atomic<unsigned> counter{0};
-    const std::string name = NameOf(target).substr(0, 200);
+    const std::string prefix = TemporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = FolderOf(target) + "/." + name + "." + std::to_string(getpid()) + "-" +
+        tempPath = FolderOf(target) + "/" + prefix + std::to_string(getpid()) + "-" +
                    std::to_string(counter++) + ".tmp";
         const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
@@ -134,6 +182,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
         return refused;
     }
 
+    RemoveLeftoverTemporaries(target);
     std::string tempPath;
     const int fd = CreateTemporary(target, exists ? 0600 : 0666, tempPath);
     if (fd < 0) return Failure("open", errno, target);

@@ -196,7 +196,10 @@ void SamplingClock::OnMeasurementFrame() {
 
 void SamplingClock::FillSample() {
     sample_.number = counters_.samples++;
-    sample_.elapsed = state_.elapsed;
+    // After STOP the answer to the run's last request may still come in: it is stamped
+    // with the time the run reached, as "Odczytaj pozycje" stamps a row then, not with the
+    // 0 that STOP left, which would put it among the chart's first points.
+    sample_.elapsed = RunElapsed();
     for (int i = 0; i < 3; ++i) {
         sample_.sensorPresent[i] = device_.sensorPresent[i];
         sample_.angle[i] = device_.angle[i];

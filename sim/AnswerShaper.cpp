@@ -21,6 +21,20 @@ int64_t ReleaseTime(const Burst& burst, int64_t previousWrittenNs) {
     return start + burst.crossingNs;
 }
 
+namespace {
+
+// The byte of an answer whose change shows most: the top byte of a four-byte value (an
+// integer, a float's sign and exponent, or the status answer's active sensor), else the
+// first value byte.
+size_t SignificantValueByte(uint8_t code) {
+    const bool fourBytes = code == dev::cmd::OnTime || code == dev::cmd::PK1 ||
+                           code == dev::cmd::PK2 || code == dev::cmd::Status ||
+                           (code >= dev::cmd::UZP0 && code <= dev::cmd::SetZero0 + 2);
+    return fourBytes ? 6 : 3;
+}
+
+}  // namespace
+
 bool AnswerShaper::Chance(double rate) {
     if (rate <= 0.0) return false;  // no draw: a zero rate leaves the sequence untouched
     if (rate >= 1.0) return true;
@@ -44,7 +58,32 @@ void AnswerShaper::Corrupt(std::vector<uint8_t>& answer) {
         }
         answer[7] = dev::FrameChecksum(answer.data());
     }
-    if (Chance(faults_.badCrcRate)) answer[7] = static_cast<uint8_t>(answer[7] ^ 0x5A);
+    if (Chance(faults_.badCrcRate)) {
+        // One byte changed makes the checksum disagree with the code and values.
+        const size_t spoiled = faults_.badCrcInValue ? SignificantValueByte(answer[2]) : 7;
+        answer[spoiled] = static_cast<uint8_t>(answer[spoiled] ^ 0x5A);
+    }
+}
+
+std::vector<uint8_t> AnswerShaper::Garbage() {
+    std::vector<uint8_t> garbage(static_cast<size_t>(faults_.garbageBytes));
+    if (!faults_.headerFreeGarbage) {
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (auto& b : garbage) b = static_cast<uint8_t>(byte(rng_));
+        return garbage;
+    }
+    // 252 values: 00..F0 and F5..FF.
+    std::uniform_int_distribution<int> byte(0, 255 - 4);
+    for (auto& b : garbage) {
+        const int v = byte(rng_);
+        b = static_cast<uint8_t>(v < dev::kHeaderRead ? v : v + 4);
+    }
+    return garbage;
+}
+
+void AnswerShaper::RecordMeasurements(bool on) {
+    recording_ = on;
+    if (on) sent_.clear();
 }
 
 // On the wire a request reaches the indicator only once its 8 bytes have crossed, and
@@ -78,10 +117,12 @@ std::vector<Burst> AnswerShaper::Shape(uint8_t requestCode, std::vector<uint8_t>
     if (answer.empty() || Silenced(requestCode)) return {};
     if (Chance(faults_.dropRate)) return {};
     Corrupt(answer);
+    if (recording_ && answer.size() >= 2 && answer[0] == dev::kHeaderMeasurement &&
+        answer[1] == dev::kHeaderMeasurement) {
+        sent_.push_back(answer);
+    }
     if (faults_.garbageBytes > 0) {
-        std::vector<uint8_t> garbage(static_cast<size_t>(faults_.garbageBytes));
-        std::uniform_int_distribution<int> byte(0, 255);
-        for (auto& b : garbage) b = static_cast<uint8_t>(byte(rng_));
+        const std::vector<uint8_t> garbage = Garbage();
         answer.insert(answer.begin(), garbage.begin(), garbage.end());
     }
     if (faults_.merge) {

@@ -24,12 +24,18 @@ struct Faults {
     int delayMs = 0;                   // every answer leaves this much later
     double dropRate = 0.0;             // share of answers lost (0..1)
     double badCrcRate = 0.0;           // share of F3 answers with a wrong checksum (0..1)
-    bool split = false;                // each answer in two bursts, splitGapMs apart
+    // A spoiled answer keeps its checksum and carries a changed first value byte instead,
+    // so that an answer taken in spite of its checksum shows as a value never held.
+    bool badCrcInValue = false;
+    bool split = false;  // each answer in two bursts, splitGapMs apart
     int splitGapMs = 80;
     bool merge = false;      // an answer is held and sent glued to the next one
     int mergeHoldMs = 1000;  // a held answer with no follower leaves alone after this
     int garbageBytes = 0;    // random bytes in front of every answer
-    std::string typeCode;    // answer to 32 carries this code instead of the model's own
+    // The garbage holds no header byte (F1..F4). Measurement frames carry no checksum,
+    // so garbage that happens to hold a header pair can pass for a frame.
+    bool headerFreeGarbage = false;
+    std::string typeCode;  // answer to 32 carries this code instead of the model's own
     // Requests and answers take the time the serial line needs to carry them, instead of
     // passing at memory speed.
     bool wire = false;
@@ -62,6 +68,11 @@ public:
     // request has crossed the line, requests crossing one after another.
     std::vector<Burst> Shape(uint8_t requestCode, std::vector<uint8_t> answer, int64_t nowNs);
 
+    // Keeps a copy of every measurement frame given to the line (neither silenced nor
+    // dropped), in order; off by default. Turning it on starts a new record.
+    void RecordMeasurements(bool on);
+    const std::vector<std::vector<uint8_t>>& MeasurementsSent() const { return sent_; }
+
     // When a held (merge) answer must leave alone, if one is held.
     std::optional<int64_t> HoldDeadline() const;
     // Releases the held answer when its hold time has run out.
@@ -71,6 +82,7 @@ private:
     bool Chance(double rate);
     bool Silenced(uint8_t code) const;
     void Corrupt(std::vector<uint8_t>& answer);
+    std::vector<uint8_t> Garbage();
     int64_t RequestCrossed(int64_t arrivedNs);
     Burst MakeBurst(int64_t dueNs, std::vector<uint8_t> bytes, int64_t gapNs) const;
     std::vector<Burst> Schedule(std::vector<uint8_t> bytes, int64_t nowNs) const;
@@ -80,6 +92,8 @@ private:
     std::vector<uint8_t> held_;
     int64_t heldSinceNs_ = 0;
     int64_t requestLineFreeNs_ = 0;  // when the last request finished crossing
+    bool recording_ = false;
+    std::vector<std::vector<uint8_t>> sent_;
 };
 
 }  // namespace kt::sim

@@ -112,6 +112,16 @@ Faults PtyServer::GetFaults() const {
     return shaper_.GetFaults();
 }
 
+void PtyServer::RecordMeasurements(bool on) {
+    std::lock_guard lock(mutex_);
+    shaper_.RecordMeasurements(on);
+}
+
+std::vector<std::vector<uint8_t>> PtyServer::MeasurementsSent() const {
+    std::lock_guard lock(mutex_);
+    return shaper_.MeasurementsSent();
+}
+
 void PtyServer::WithModel(const std::function<void(IndicatorModel&)>& fn) {
     std::lock_guard lock(mutex_);
     model_.AdvanceTo(NowMs());

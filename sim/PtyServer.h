@@ -23,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AnswerShaper.h"
 #include "IndicatorModel.h"
@@ -63,6 +64,9 @@ public:
     // The model's clock: milliseconds since the server was constructed.
     int64_t NowMs() const;
     uint64_t RequestsServed() const { return requests_.load(); }
+    // A record of the measurement frames given to the line, in order (AnswerShaper).
+    void RecordMeasurements(bool on);
+    std::vector<std::vector<uint8_t>> MeasurementsSent() const;
 
     // Set before Start: receives "<< F1 F1 07 ..." for every request frame taken,
     // ">> F4 F4 ..." for every burst written and "-- text" for events (unplugged, ...).

@@ -116,6 +116,9 @@ const std::vector<Switch>& Switches() {
          IntoRate([](SimOptions& o) -> double& { return o.faults.dropRate; }), "a rate 0..1"},
         {"--bad-crc", "RATE", "spoil the checksum of this share of the answers (0..1)",
          IntoRate([](SimOptions& o) -> double& { return o.faults.badCrcRate; }), "a rate 0..1"},
+        {"--bad-crc-in-value", nullptr,
+         "spoil a value byte of those answers instead of their checksum",
+         [](SimOptions& o, const std::string&) { return o.faults.badCrcInValue = true; }, ""},
         {"--split", nullptr, "send every answer in two bursts (see --split-gap)",
          [](SimOptions& o, const std::string&) { return o.faults.split = true; }, ""},
         {"--split-gap", "MS", "pause between the two halves of a split answer (default 80)",
@@ -129,6 +132,9 @@ const std::vector<Switch>& Switches() {
         {"--garbage", "N", "put N random bytes in front of every answer",
          IntoInt([](SimOptions& o) -> int& { return o.faults.garbageBytes; }, 0, 64),
          "a count 0..64"},
+        {"--garbage-no-headers", nullptr,
+         "garbage bytes never take the header values F1..F4 (no frame can be forged)",
+         [](SimOptions& o, const std::string&) { return o.faults.headerFreeGarbage = true; }, ""},
         {"--type", "CODE", "answer the type query with CODE instead of KTV",
          [](SimOptions& o, const std::string& v) {
              o.faults.typeCode = v;

@@ -98,6 +98,34 @@ TEST_F(LostPortTest, PulledCablePausesTheRunAndNoStaleFrameWaitsForTheNextOpen) 
     EXPECT_FALSE(Requested("F2 F2 0C 09"));
 }
 
+// After the loss has been handled, whatever is still offered (the wizard's polls, a
+// factory reset pressed while the cable is out) is dropped, not kept for the next open;
+// the wizard stops and offers "Połącz".
+TEST_F(LostPortTest, FramesOfferedWhileThePortIsGoneNeverReachTheNextDevice) {
+    DeviceState& s = core->State();
+    s.deviceReady = true;
+    server.Unplug();
+    ASSERT_TRUE(HandleUntil(ChannelEvent::Kind::Closed));
+    const WizardDisplay& wizard = core->Wizard().display();
+    EXPECT_TRUE(wizard.connectEnabled);
+    EXPECT_FALSE(wizard.disconnectEnabled);
+    EXPECT_FALSE(wizard.timerEnabled);
+    const uint64_t handed = core->FramesHanded();
+    core->Sender().SendWriteCommand(cmd::RestoreDefaults, ZeroPayload());
+    core->Sender().SendReadCommand(cmd::Status, ZeroPayload());
+    EXPECT_EQ(core->FramesHanded(), handed);
+
+    ASSERT_TRUE(server.Replug());
+    ASSERT_EQ(Open(), OPEN_OK);
+    core->Sender().SendReadCommand(cmd::LED, ZeroPayload());
+    ASSERT_TRUE(HandleUntil(ChannelEvent::Kind::Data));
+    EXPECT_FALSE(Requested("F2 F2 24"));
+    EXPECT_FALSE(Requested("F1 F1 1A"));
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front(), "F1 F1 0C 00 00 00 00 0C");  // the first thing written
+}
+
 TEST_F(LostPortTest, AClosingTheProgramAsksForIsNoLoss) {
     DeviceState& s = core->State();
     s.deviceReady = true;

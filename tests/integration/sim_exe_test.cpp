@@ -34,10 +34,12 @@ const std::string kReadType = "F1 F1 20 00 00 00 00 20";
 const std::string kTypeAnswer = "F3 F3 20 4B 54 56 00 15";
 
 const char* const kAllSwitches[] = {
-    "--link",    "--seed",         "--silent",    "--silent-codes", "--delay",      "--drop",
-    "--bad-crc", "--split",        "--split-gap", "--merge",        "--merge-hold", "--garbage",
-    "--type",    "--unplug-after", "--sensors",   "--hw",           "--sw",         "--cycles",
-    "--speeds",  "--log",          "--help",      "--wire"};
+    "--link",      "--seed",         "--silent",           "--silent-codes",
+    "--delay",     "--drop",         "--bad-crc",          "--split",
+    "--split-gap", "--merge",        "--merge-hold",       "--garbage",
+    "--type",      "--unplug-after", "--sensors",          "--hw",
+    "--sw",        "--cycles",       "--speeds",           "--log",
+    "--help",      "--wire",         "--bad-crc-in-value", "--garbage-no-headers"};
 
 // The simulator as a child process, its stdout and stderr on pipes.
 class SimProcess {
@@ -193,7 +195,9 @@ TEST(SimOptions, ValuesReachModelAndFaults) {
                                           "--speeds",
                                           "1,-2,3.5",
                                           "--log",
-                                          "--wire"},
+                                          "--wire",
+                                          "--bad-crc-in-value",
+                                          "--garbage-no-headers"},
                                          o, error))
         << error;
     EXPECT_EQ(o.link, "/tmp/x");
@@ -217,8 +221,11 @@ TEST(SimOptions, ValuesReachModelAndFaults) {
     EXPECT_EQ(o.model.speedDegPerSecond[2], 3.5);
     EXPECT_TRUE(o.logTraffic);
     EXPECT_TRUE(o.faults.wire);
+    EXPECT_TRUE(o.faults.badCrcInValue);
+    EXPECT_TRUE(o.faults.headerFreeGarbage);
     EXPECT_TRUE(kt::sim::ParseSimOptions({"--link", "x"}, o = {}, error));
     EXPECT_FALSE(o.faults.wire);  // memory speed unless asked
+    EXPECT_FALSE(o.faults.badCrcInValue || o.faults.headerFreeGarbage);
 }
 
 TEST(SimExecutable, HelpListsEverySwitch) {

@@ -111,6 +111,22 @@ TEST(SimFaults, BadChecksumSpoilsOnlyTheChecksumOfAnswerFrames) {
     EXPECT_LT(spoiled, 260);
 }
 
+// Spoiled in a value byte instead: the checksum still disagrees, and an answer taken
+// anyway would show a value the indicator never held.
+TEST(SimFaults, BadChecksumInValueChangesTheFirstValueByte) {
+    Faults faults;
+    faults.badCrcRate = 1.0;
+    faults.badCrcInValue = true;
+    AnswerShaper shaper = WithFaults(faults);
+    const auto bytes = shaper.Shape(12, Hex(kLed), 0).at(0).bytes;
+    EXPECT_EQ(ToHex(bytes), "F3 F3 0C 5F 00 00 00 11");
+    EXPECT_NE(bytes[7], kt::device::FrameChecksum(bytes.data()));
+    // A four-byte value changes in its top byte: a multiplier of 1.0 becomes huge.
+    EXPECT_EQ(ToHex(shaper.Shape(19, Hex("F3 F3 13 00 00 80 3F D2"), 0).at(0).bytes),
+              "F3 F3 13 00 00 80 65 D2");
+    EXPECT_EQ(ToHex(shaper.Shape(7, Hex(kMeasurement), 0).at(0).bytes), kMeasurement);
+}
+
 TEST(SimFaults, SplitSendsTwoHalvesTheGapApart) {
     Faults faults;
     faults.split = true;
@@ -167,6 +183,63 @@ TEST(SimFaults, GarbageGoesInFrontOfTheAnswer) {
     const auto bytes = shaper.Shape(12, Hex(kLed), 0).at(0).bytes;
     ASSERT_EQ(bytes.size(), 13u);
     EXPECT_EQ(ToHex(bytes.data() + 5, 8), kLed);
+}
+
+// Plain garbage takes every byte value, header bytes included; header-free garbage
+// never holds F1..F4 but every other value still shows up, and the same seed gives the
+// same bytes.
+TEST(SimFaults, HeaderFreeGarbageHoldsEveryValueButTheHeaderBytes) {
+    const auto histogram = [](bool headerFree) {
+        Faults faults;
+        faults.garbageBytes = 64;
+        faults.headerFreeGarbage = headerFree;
+        AnswerShaper shaper = WithFaults(faults);
+        std::vector<int> seen(256);
+        for (int i = 0; i < 200; ++i) {
+            const auto bytes = shaper.Shape(12, Hex(kLed), i).at(0).bytes;
+            EXPECT_EQ(ToHex(bytes.data() + 64, 8), kLed);
+            for (size_t k = 0; k < 64; ++k) ++seen[bytes[k]];
+        }
+        return seen;
+    };
+    const auto plain = histogram(false);
+    const auto clean = histogram(true);
+    for (int v = 0; v < 256; ++v) {
+        const bool header = v >= 0xF1 && v <= 0xF4;
+        EXPECT_GT(plain[v], 0) << v;
+        if (header) {
+            EXPECT_EQ(clean[v], 0) << v;
+        } else {
+            EXPECT_GT(clean[v], 0) << v;
+        }
+    }
+    EXPECT_EQ(histogram(true), clean);
+}
+
+// The record keeps each measurement frame given to the line, before its garbage, and
+// leaves out dropped ones and answer frames; turning it on again starts afresh.
+TEST(SimFaults, RecordKeepsTheMeasurementFramesGivenToTheLine) {
+    Faults faults;
+    faults.garbageBytes = 2;
+    faults.dropRate = 0.5;
+    AnswerShaper shaper = WithFaults(faults);
+    shaper.Shape(7, Hex(kMeasurement), 0);
+    EXPECT_TRUE(shaper.MeasurementsSent().empty());  // off by default
+    shaper.RecordMeasurements(true);
+    int given = 0;
+    for (int i = 0; i < 100; ++i) {
+        std::string hex = kMeasurement;
+        hex[hex.size() - 1] = "0123456789ABCDEF"[i % 16];
+        given += !shaper.Shape(7, Hex(hex), i).empty();
+        shaper.Shape(12, Hex(kLed), i);
+    }
+    const auto& sent = shaper.MeasurementsSent();
+    ASSERT_EQ(static_cast<int>(sent.size()), given);
+    EXPECT_GT(given, 20);
+    EXPECT_LT(given, 80);
+    for (const auto& frame : sent) EXPECT_EQ(ToHex(frame.data(), 10), kMeasurement.substr(0, 29));
+    shaper.RecordMeasurements(true);
+    EXPECT_TRUE(shaper.MeasurementsSent().empty());
 }
 
 TEST(SimFaults, ForeignTypeCodeKeepsAValidChecksum) {

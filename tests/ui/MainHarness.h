@@ -59,8 +59,10 @@ class MainHarness {
 public:
     static constexpr int kConnectTimeoutMs = 30000;
 
-    explicit MainHarness(const sim::ModelConfig& model = {}, const sim::Faults& faults = {})
-        : sim_(model, faults) {
+    // `seed` drives the simulator's random faults.
+    explicit MainHarness(const sim::ModelConfig& model = {}, const sim::Faults& faults = {},
+                         uint64_t seed = 1)
+        : sim_(model, faults, seed) {
         previousDir_ = QDir::currentPath();
         const QString grafika = dir_.filePath(QStringLiteral("Grafika"));
         QDir().mkpath(grafika);

@@ -207,14 +207,32 @@ TEST_F(DecoderTest, MeasurementFrameWithCyclesAndOutputs) {
     EXPECT_FALSE(state.Device.zapytanie);
 }
 
-TEST_F(DecoderTest, ShortMeasurementFrameUsesOnlyCompleteValues) {
+// A torn frame is a lost answer: taking its complete values would make a sample of fresh
+// and stale values that the indicator never sent.
+TEST_F(DecoderTest, MeasurementFrameShorterThanItsStatusAnnouncesIsIgnored) {
+    state.angle[0] = 4;
     state.angle[1] = 5;
-    // S = 0x03 announces two angles but only the first and two bytes of the second came.
-    Feed("F4 F4 03 00 00 80 3F 00 00");
-    EXPECT_EQ(state.angle[0], 1.0f);
-    EXPECT_EQ(state.angle[1], 5.0f);
-    Feed("F4 F4");  // no status byte: nothing at all
-    EXPECT_EQ(listener.frames, 1);
+    state.Device.zapytanie = true;
+    // S = 0x33 (two angles, both outputs on) but only the first angle and two bytes of the
+    // second came; S = 0x09 (one angle with its cycle count) without the count.
+    for (const char* torn : {"F4 F4 03 00 00 80 3F 00 00", "F4 F4 33 00 00 80 3F",
+                             "F4 F4 09 00 00 80 3F", "F4 F4 01", "F4 F4"}) {
+        Feed(torn);
+        SCOPED_TRACE(torn);
+        EXPECT_EQ(listener.frames, 0);
+        EXPECT_EQ(listener.updates, 0);
+        EXPECT_EQ(state.angle[0], 4.0f);
+        EXPECT_EQ(state.angle[1], 5.0f);
+        EXPECT_FALSE(state.outputOn[0] || state.outputOn[1]);
+        EXPECT_FALSE(state.sensorPresent[0]);
+        EXPECT_TRUE(state.Device.zapytanie);  // the request is still waiting for its answer
+    }
+    // The whole frame, and one with bytes after it, are taken.
+    Feed("F4 F4 03 00 00 80 3F 00 00 00 40");
+    Feed("F4 F4 01 00 00 40 40 AA");
+    EXPECT_EQ(listener.updates, 2);
+    EXPECT_EQ(state.angle[0], 3.0f);
+    EXPECT_EQ(state.angle[1], 2.0f);
 }
 
 TEST_F(DecoderTest, OpenedAndClosedEventsShowTheirMessages) {

@@ -334,4 +334,32 @@ TEST_F(SamplingClockTest, EveryDecodedAnswerReachesTheSubscribersInOrder) {
     EXPECT_EQ(sampling.Counters().samples, 2u);
 }
 
+// STOP sets the elapsed time to 0, but the answer to the run's last request (in real time
+// there always is one on its way) still arrives: it belongs at the end of the run, not
+// at its start, where the chart would insert it among the first points.
+TEST_F(SamplingClockTest, AnswerArrivingAfterStopIsStampedWithTheRunsEnd) {
+    std::vector<std::string> order;
+    Recorder chart{"chart", order};
+    sampling.Subscribe(chart);
+    sampling.SetRealTime(true);
+    sampling.Start();
+    Pass(5);
+    Answer();
+    Pass(12);  // the next request goes out
+    sampling.Stop();
+    Answer();
+    ASSERT_EQ(chart.samples.size(), 2u);
+    EXPECT_DOUBLE_EQ(chart.samples[0].elapsed, 0.05);
+    EXPECT_DOUBLE_EQ(chart.samples[1].elapsed, 0.17);
+    // After PAUSE the run's time is kept anyway; a new START begins at 0.
+    sampling.Start();
+    Pass(3);
+    sampling.Pause();
+    Answer();
+    EXPECT_DOUBLE_EQ(chart.samples[2].elapsed, 0.03);
+    sampling.Start();
+    Answer();
+    EXPECT_DOUBLE_EQ(chart.samples[3].elapsed, 0.0);
+}
+
 }  // namespace

@@ -240,6 +240,45 @@ TEST_F(WizardTest, LineLostDuringTheStepsStaysClosedAfterTheFinish) {
     EXPECT_FALSE(state.portOpen);
 }
 
+// A port lost under the program: a run in progress stops where it is (its last answers
+// may already be in, yet the device must not become ready on a closed port), and after a
+// finished run "Połącz" is offered at once instead of a "Rozłącz" with nothing to close.
+TEST_F(WizardTest, PortLostStopsTheStepsAndOffersConnectAgain) {
+    // Ticks before the loss (a reconnection takes 38), or none: after the finish.
+    for (const int ticksBeforeLoss : {1, 20, 37, 0}) {
+        SCOPED_TRACE(ticksBeforeLoss);
+        wizard.Connect();
+        std::vector<int> bar;
+        if (ticksBeforeLoss == 0) RunToEnd(bar);
+        for (int i = 0; i < ticksBeforeLoss; ++i) {
+            wizard.Tick();
+            AnswerPending();
+        }
+        const bool finished = state.deviceReady;
+        EXPECT_EQ(finished, ticksBeforeLoss == 0);
+        state.portOpen = false;  // the worker ended on a hang-up
+        state.deviceReady = false;
+        const size_t sent = port.frames.size();
+        wizard.PortLost();
+        EXPECT_EQ(wizard.wizardStep(), 0);
+        EXPECT_FALSE(shown().timerEnabled);
+        EXPECT_FALSE(shown().abortVisible);
+        EXPECT_TRUE(shown().connectEnabled);
+        EXPECT_FALSE(shown().disconnectEnabled);
+        if (!finished) {  // the lines not reached show the failed sign
+            EXPECT_EQ(shown().icons[19], (StepIcon{StepPicture::Failed, true}));
+        }
+        for (int i = 0; i < 5; ++i) wizard.Tick();
+        EXPECT_FALSE(state.deviceReady);
+        EXPECT_EQ(port.frames.size(), sent);  // nothing more is polled
+        // The cable is back: "Połącz" runs the steps through.
+        wizard.Connect();
+        RunToEnd(bar);
+        EXPECT_TRUE(state.deviceReady);
+        EXPECT_TRUE(state.portOpen);
+    }
+}
+
 TEST_F(WizardTest, StartingAConnectionClearsReadinessAndReceivedFlagsOnly) {
     state.deviceReady = true;
     state.received.LED = true;

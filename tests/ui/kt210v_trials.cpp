@@ -1,0 +1,293 @@
+// kt210v-trials: the fault trials of test_fault_trials run many times over, for
+// bench/fault_trials.sh (scripts/bench); not a test. Each command prints one summary
+// line (the trials' warnings go to standard error) and exits 0 when every run survived.
+//
+//   kt210v-trials pulls [--runs N]            cable pulled N times in a row, rotating the
+//                                              moment: wizard, sampling, writing
+//   kt210v-trials faulty-line [--runs N] [--seconds S]
+//   kt210v-trials torn [--runs N] [--seconds S]
+//   kt210v-trials second-program [--runs N]
+//   kt210v-trials killed-save [--runs N] [--rows R]   saves killed with SIGKILL at
+//                                              random moments
+//   kt210v-trials stall [--seconds S]         longest event-loop stall while sampling in
+//                                              real time (simulated 57600 bit/s line),
+//                                              chart recording and autoodczyt on
+#include <QApplication>
+#include <QTabWidget>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "ChartTab.h"
+#include "FaultTrials.h"
+#include "IndicatorTab.h"
+#include "KilledSaves.h"
+#include "RegistrationTab.h"
+
+namespace {
+
+using kt::test::FaultTrials;
+using kt::test::MainHarness;
+using Moment = FaultTrials::PullMoment;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    int runs = 0;
+    int seconds = 0;
+    int rows = 100000;
+};
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A program with its simulator and the trials on it; made again after a failed run, so
+// that one failure does not spoil the runs after it.
+struct Program {
+    Program(const kt::sim::ModelConfig& model, const kt::sim::Faults& faults, uint64_t seed)
+        : harness(model, faults, seed) {
+        harness.CreateWindows(false);
+        trials = std::make_unique<FaultTrials>(harness, seed);
+    }
+    ~Program() { trials.reset(); }  // before the windows it subscribed to
+    MainHarness harness;
+    std::unique_ptr<FaultTrials> trials;
+};
+
+int Report(const char* what, int survived, int runs, const std::string& details) {
+    std::printf("%-44s survived %d/%d%s\n", what, survived, runs, details.c_str());
+    std::fflush(stdout);
+    return survived == runs ? 0 : 1;
+}
+
+void PrintFailure(int run, const std::string& failure) {
+    std::fprintf(stderr, "run %d failed: %s\n", run + 1, failure.c_str());
+}
+
+int Pulls(const Options& o) {
+    const auto start = Clock::now();
+    uint64_t seed = 1;
+    auto program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, seed);
+    std::map<Moment, int> tried, survived;
+    size_t samples = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        const auto moment = static_cast<Moment>(run % 3);
+        ++tried[moment];
+        const std::string failure = program->trials->Pull(moment);
+        if (failure.empty()) {
+            ++survived[moment];
+            continue;
+        }
+        PrintFailure(run, failure);
+        samples += program->trials->Recorder().Count();
+        program.reset();
+        program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, ++seed);
+    }
+    samples += program->trials->Recorder().Count();
+    char details[256];
+    std::snprintf(details, sizeof details,
+                  " (during the wizard %d/%d, while sampling %d/%d, while writing %d/%d; "
+                  "%zu samples kept; %.0f s)",
+                  survived[Moment::DuringWizard], tried[Moment::DuringWizard],
+                  survived[Moment::WhileSampling], tried[Moment::WhileSampling],
+                  survived[Moment::WhileWriting], tried[Moment::WhileWriting], samples,
+                  SecondsSince(start));
+    const int total = survived[Moment::DuringWizard] + survived[Moment::WhileSampling] +
+                      survived[Moment::WhileWriting];
+    return Report("cable pulled and plugged back, in a row:", total, o.runs, details);
+}
+
+// Runs `trial` on a fresh program for each run.
+int Repeat(const char* what, const Options& o, const kt::sim::ModelConfig& model,
+           const kt::sim::Faults& faults, const std::function<std::string(FaultTrials&)>& trial) {
+    const auto start = Clock::now();
+    int survived = 0;
+    size_t samples = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        Program program(model, faults, static_cast<uint64_t>(run) + 1);
+        const std::string failure = trial(*program.trials);
+        samples += program.trials->Recorder().Count();
+        if (failure.empty()) {
+            ++survived;
+        } else {
+            PrintFailure(run, failure);
+        }
+    }
+    char details[128];
+    std::snprintf(details, sizeof details, " (%zu samples, every one sent; %.0f s)", samples,
+                  SecondsSince(start));
+    return Report(what, survived, o.runs, details);
+}
+
+int SecondProgram(const Options& o) {
+    const auto start = Clock::now();
+    Program program({}, {}, 1);
+    int survived = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        const std::string failure = program.trials->SecondProgram();
+        if (failure.empty()) {
+            ++survived;
+        } else {
+            PrintFailure(run, failure);
+        }
+    }
+    char details[64];
+    std::snprintf(details, sizeof details, " (%.0f s)", SecondsSince(start));
+    return Report("second program on the port, refused:", survived, o.runs, details);
+}
+
+// Posts an event to the user-interface thread every 2 ms from a thread of its own and
+// keeps how long each one waited to be handled: the longest wait is the longest stall
+// an operator's click would have met.
+class StallProbe {
+public:
+    explicit StallProbe(QObject* receiver) : receiver_(receiver) {
+        thread_ = std::thread([this] {
+            while (!stop_.load()) {
+                const auto posted = Clock::now();
+                QMetaObject::invokeMethod(
+                    receiver_,
+                    [this, posted] {
+                        waits_.push_back(
+                            std::chrono::duration<double, std::milli>(Clock::now() - posted)
+                                .count());
+                    },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+    ~StallProbe() {
+        stop_ = true;
+        thread_.join();
+    }
+    // Waits seen since the last call, sorted.
+    std::vector<double> Take() {
+        std::vector<double> waits;
+        waits.swap(waits_);
+        std::sort(waits.begin(), waits.end());
+        return waits;
+    }
+
+private:
+    QObject* receiver_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::vector<double> waits_;  // user-interface thread only
+};
+
+int Stall(const Options& o) {
+    kt::sim::ModelConfig model;
+    model.includeCycles = true;
+    kt::sim::Faults wire;
+    wire.wire = true;
+    Program program(model, wire, 1);
+    MainHarness& h = program.harness;
+    if (const std::string failure = program.trials->Connect(); !failure.empty()) {
+        PrintFailure(0, failure);
+        return 1;
+    }
+    program.trials->StartRecordedRun();
+    auto* tabs = h.Find<QTabWidget>("PageControl1");
+    const std::pair<const char*, QWidget*> pages[] = {
+        {"indicator", &h.Form().IndicatorPage()},
+        {"chart", &h.Form().ChartPage()},
+        {"registration", &h.Form().RegistrationPage()}};
+    StallProbe probe(&h.Form());
+    double longest = 0;
+    for (const auto& [name, page] : pages) {
+        tabs->setCurrentWidget(page);
+        kt::test::RunLoop(1000 * o.seconds / 3);
+        const std::vector<double> waits = probe.Take();
+        if (waits.empty()) continue;
+        longest = std::max(longest, waits.back());
+        std::printf(
+            "  %-13s tab shown: event waits median %.2f ms, 99th percentile %.2f ms, "
+            "longest %.2f ms (%zu events)\n",
+            name, waits[waits.size() / 2], waits[waits.size() * 99 / 100], waits.back(),
+            waits.size());
+    }
+    program.trials->Stop();
+    const size_t samples = program.trials->Recorder().Count();
+    std::printf(
+        "longest event-loop stall, real-time sampling with chart and autoodczyt: "
+        "%.1f ms (%zu samples in %d s, %.1f a second; %d table rows, %zu chart points)\n",
+        longest, samples, o.seconds, samples / static_cast<double>(o.seconds),
+        h.Form().Registration().rowsRegistered(),
+        h.Form().Chart().Series(kt::measurement::kSeriesPK1).Size());
+    return 0;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const int value = std::atoi(argv[i + 1]);
+        if (value <= 0) return false;
+        if (name == "--runs") {
+            o.runs = value;
+        } else if (name == "--seconds") {
+            o.seconds = value;
+        } else if (name == "--rows") {
+            o.rows = value;
+        } else {
+            return false;
+        }
+    }
+    return argc % 2 == 0;
+}
+
+int Usage() {
+    std::fputs(
+        "usage: kt210v-trials pulls|faulty-line|torn|second-program|killed-save|stall\n"
+        "                     [--runs N] [--seconds S] [--rows R]\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string command = argv[1];
+    // The process the killed-save trial starts and kills: saves until it is killed.
+    if (command == "save-forever" && argc == 4)
+        return kt::test::SaveForever(argv[2], std::atoi(argv[3]));
+    Options o;
+    if (!ParseOptions(argc, argv, o)) return Usage();
+    if (command == "killed-save") {
+        return kt::test::KilledSaves(argv[0], o.runs > 0 ? o.runs : 100, o.rows);
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (command == "pulls") {
+        if (o.runs == 0) o.runs = 100;
+        return Pulls(o);
+    }
+    if (command == "faulty-line") {
+        if (o.runs == 0) o.runs = 10;
+        const int seconds = o.seconds > 0 ? o.seconds : 10;
+        return Repeat("faulty line while sampling and writing:", o, {},
+                      kt::test::FaultyLineFaults(),
+                      [seconds](FaultTrials& t) { return t.LineFaults(seconds); });
+    }
+    if (command == "torn") {
+        if (o.runs == 0) o.runs = 10;
+        const int seconds = o.seconds > 0 ? o.seconds : 3;
+        return Repeat("measurement frames torn, none taken:", o, kt::test::StillSensors(), {},
+                      [seconds](FaultTrials& t) { return t.TornFrames(seconds); });
+    }
+    if (command == "second-program") {
+        if (o.runs == 0) o.runs = 20;
+        return SecondProgram(o);
+    }
+    if (command == "stall") {
+        if (o.seconds == 0) o.seconds = 30;
+        return Stall(o);
+    }
+    return Usage();
+}
