@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Decoder.h"
+#include "FrameCut.h"
 #include "Frames.h"
 #include "FuzzInput.h"
 #include "Log.h"
@@ -141,7 +142,10 @@ void CheckBlock(const DeviceState& state, const Kept& before, const uint8_t* b, 
     }
     Require(AllFinite(state.Stan) && AllFinite(state.Set), "parameters stay finite numbers");
 
-    const bool measurement = n >= 3 && b[0] == kHeaderMeasurement && b[1] == kHeaderMeasurement;
+    // A whole measurement frame: a torn one (shorter than its status byte announces) is
+    // a lost answer and reaches nobody.
+    const bool measurement = n >= 3 && b[0] == kHeaderMeasurement && b[1] == kHeaderMeasurement &&
+                             n >= MeasurementFrameLength(b[2]);
     Require(listener.announced - announcedBefore == (measurement ? 1 : 0),
             "each measurement frame, and nothing else, reaches the sampling side");
     if (measurement) {

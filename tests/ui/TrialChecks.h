@@ -15,30 +15,11 @@
 #include "FrameCut.h"
 #include "FrameLog.h"
 #include "Frames.h"
+#include "MainHarness.h"
 #include "Numbers.h"
 #include "Sample.h"
 
 namespace kt::test {
-
-// Runs the real event loop until `done` holds or the time is up. The loop waits for
-// events in between, so the program's idle hook (the sampling clock) runs as it does in
-// the program; QTest::qWait only polls and never lets the loop wait.
-inline bool RunLoopUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    poll.start(20);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-inline void RunLoop(int ms) {
-    RunLoopUntil([] { return false; }, ms);
-}
 
 // Every sample handed on by the sampling clock, in order.
 class SampleRecorder : public measurement::SampleSubscriber {
