@@ -106,6 +106,8 @@ TEST_F(NotificationsTest, UnpluggedLineHandsOverClosedWithThePortMarkedClosed) {
     ASSERT_TRUE(order.events.Pop(e, 3000));
     EXPECT_EQ(e.kind, ChannelEvent::Kind::Closed);
     EXPECT_EQ(order.Flags(), (std::vector<bool>{true, false}));
+    // The worker may still be leaving Post; it is joined before `order` goes away.
+    channel.ClosePort();
 }
 
 }  // namespace
