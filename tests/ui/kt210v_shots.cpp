@@ -21,6 +21,7 @@
 
 #include "Asystenlaczenia.h"
 #include "ChartTab.h"
+#include "CliSession.h"
 #include "Com_debugger.h"
 #include "Dialogs.h"
 #include "Main.h"
@@ -32,16 +33,6 @@
 #include "widgets/ChartView.h"
 
 namespace {
-
-class PrintedDialogs : public kt::device::Dialogs {
-public:
-    void ShowPlainMessage(const std::string& text) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    void ShowInfoMessage(const std::string& caption, const std::string& text) override {
-        std::fprintf(stderr, "message [%s]: %s\n", caption.c_str(), text.c_str());
-    }
-};
 
 // Runs the event loop for a while; it waits for events in between, so the program's
 // idle hook (the sampling clock) runs as it does in the program.
@@ -67,7 +58,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    PrintedDialogs dialogs;
+    kt::cli::ConsoleDialogs dialogs;  // message boxes become lines on stderr
     kt::ui::CreateForms({&dialogs, std::nullopt});
     kt::ui::TForm1* form = kt::ui::Form1;
     form->show();

@@ -34,22 +34,13 @@
 #include <string>
 
 #include "ChartTab.h"
+#include "CliSession.h"
 #include "Dialogs.h"
 #include "Main.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class PrintedDialogs : public kt::device::Dialogs {
-public:
-    void ShowPlainMessage(const std::string& text) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    void ShowInfoMessage(const std::string& caption, const std::string& text) override {
-        std::fprintf(stderr, "message [%s]: %s\n", caption.c_str(), text.c_str());
-    }
-};
 
 long ResidentKb() {
     std::ifstream status("/proc/self/status");
@@ -243,7 +234,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: kt210v-soak [--seconds N] [--warm-up N]\n");
         return 2;
     }
-    PrintedDialogs dialogs;
+    kt::cli::ConsoleDialogs dialogs;  // message boxes become lines on stderr
     kt::ui::CreateForms({&dialogs, std::nullopt});
     kt::ui::Form1->show();
 
