@@ -94,6 +94,7 @@ void Decoder::DecodeAnswer(const uint8_t* frame) {
         return;
     }
     state_.refreshPending = true;
+    state_.AnswerReceived(frame[2]);  // the indicator has told what it holds
     ApplyAnswer(frame);
 }
 

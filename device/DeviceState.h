@@ -78,6 +78,14 @@ public:
     bool cycleResetRequest[3] = {false, false, false};
     bool cycleResetSent[3] = {false, false, false};  // the request's frame has gone out
     int32_t statusCountdown = 0;
+    // Parameters the synchronisation has written and no answer has reported since, one
+    // bit per command code: until an answer comes, the indicator may hold the new value
+    // or the old one, so the field does not count as agreeing even when `Set` and `Stan`
+    // are equal (the operator went back to the old value while the answer was lost).
+    uint64_t writesAwaitingAnswer = 0;
+    void MarkWritten(uint8_t code) { writesAwaitingAnswer |= uint64_t{1} << (code & 63); }
+    void AnswerReceived(uint8_t code) { writesAwaitingAnswer &= ~(uint64_t{1} << (code & 63)); }
+    bool AwaitingAnswer(uint8_t code) const { return (writesAwaitingAnswer >> (code & 63)) & 1; }
 
     // Port settings.
     std::string portName = "COM1";
@@ -95,11 +103,13 @@ public:
     // Copies every parameter of `Stan` into `Set`; nothing else changes.
     void AdoptDeviceValues() { Set = Stan; }
 
-    // What starting a connection resets: readiness and every `received` flag.
+    // What starting a connection resets: readiness, every `received` flag and the writes
+    // awaiting their answers.
     // `statusSeen`, `typeStatus`, the versions, `Set` and `Stan` stay as they are.
     void StartConnection() {
         deviceReady = false;
         received = ReceivedFlags{};
+        writesAwaitingAnswer = 0;  // the wizard reads every value afresh
     }
 };
 

@@ -80,31 +80,43 @@ bool SyncCycle::ServeCycleResets() {
     return false;
 }
 
+// A field differs when `Set` and `Stan` disagree, or when it was written and no answer
+// has told what the indicator holds since.
 bool SyncCycle::WriteFirstDifference() {
     const DeviceParams& s = state_.Set;
     const DeviceParams& t = state_.Stan;
-    auto differ = [](float set, float stan) { return Round3(set) != Round3(stan); };
+    auto differ = [this](uint8_t code, auto set, auto stan) {
+        return state_.AwaitingAnswer(code) || set != stan;
+    };
+    auto differ3 = [this](uint8_t code, float set, float stan) {
+        return state_.AwaitingAnswer(code) || Round3(set) != Round3(stan);
+    };
     auto write = [this](uint8_t code, const Payload& p) {
         sender_.SendWriteCommand(code, p);
+        state_.MarkWritten(code);
         return true;
     };
-    if (s.LED != t.LED) return write(cmd::LED, BytePayload(static_cast<uint32_t>(s.LED)));
-    if (s.OnTime != t.OnTime) return write(cmd::OnTime, Int32Payload(s.OnTime));
-    if (differ(s.PK1, t.PK1)) return write(cmd::PK1, Float32Payload(s.PK1));
-    if (differ(s.PK2, t.PK2)) return write(cmd::PK2, Float32Payload(s.PK2));
-    if (s.decp != t.decp) return write(cmd::Decp, BytePayload(static_cast<uint32_t>(s.decp)));
-    if (s.Beep != t.Beep) return write(cmd::Beep, BytePayload(static_cast<uint32_t>(s.Beep)));
-    if (s.Q_NR != t.Q_NR) return write(cmd::Status, QnrPayload(s.Q_NR));
-    if (s.mode != t.mode) return write(cmd::Mode, BytePayload(static_cast<uint32_t>(s.mode)));
-    for (int i = 0; i < 3; ++i) {
-        if (differ(s.COEF[i], t.COEF[i])) return write(cmd::COEF0 + i, Float32Payload(s.COEF[i]));
+    auto byte = [](int32_t v) { return BytePayload(static_cast<uint32_t>(v)); };
+    if (differ(cmd::LED, s.LED, t.LED)) return write(cmd::LED, byte(s.LED));
+    if (differ(cmd::OnTime, s.OnTime, t.OnTime)) return write(cmd::OnTime, Int32Payload(s.OnTime));
+    if (differ3(cmd::PK1, s.PK1, t.PK1)) return write(cmd::PK1, Float32Payload(s.PK1));
+    if (differ3(cmd::PK2, s.PK2, t.PK2)) return write(cmd::PK2, Float32Payload(s.PK2));
+    if (differ(cmd::Decp, s.decp, t.decp)) return write(cmd::Decp, byte(s.decp));
+    if (differ(cmd::Beep, s.Beep, t.Beep)) return write(cmd::Beep, byte(s.Beep));
+    if (differ(cmd::Status, s.Q_NR, t.Q_NR)) return write(cmd::Status, QnrPayload(s.Q_NR));
+    if (differ(cmd::Mode, s.mode, t.mode)) return write(cmd::Mode, byte(s.mode));
+    for (uint8_t i = 0; i < 3; ++i) {
+        const uint8_t code = cmd::COEF0 + i;
+        if (differ3(code, s.COEF[i], t.COEF[i])) return write(code, Float32Payload(s.COEF[i]));
     }
-    for (int i = 0; i < 3; ++i) {
-        if (differ(s.UZP[i], t.UZP[i])) return write(cmd::UZP0 + i, Float32Payload(s.UZP[i]));
+    for (uint8_t i = 0; i < 3; ++i) {
+        const uint8_t code = cmd::UZP0 + i;
+        if (differ3(code, s.UZP[i], t.UZP[i])) return write(code, Float32Payload(s.UZP[i]));
     }
-    for (int i = 0; i < 3; ++i) {
-        if (differ(s.Offset[i], t.Offset[i])) {
-            return write(cmd::Offset0 + i, Float32Payload(s.Offset[i]));
+    for (uint8_t i = 0; i < 3; ++i) {
+        const uint8_t code = cmd::Offset0 + i;
+        if (differ3(code, s.Offset[i], t.Offset[i])) {
+            return write(code, Float32Payload(s.Offset[i]));
         }
     }
     return false;

@@ -205,7 +205,7 @@ public:
             RunLoop(600);
         }
         KT_TRIAL_CHECK(RunLoopUntil([&] { return Converged(knobs); }, kConnectMs),
-                       "the synchronisation did not converge");
+                       "the synchronisation did not converge: " + Differences(knobs));
         Stop();
         watch.Check();
         KT_TRIAL_CHECK(watch.failure.empty(), watch.failure);
@@ -410,6 +410,23 @@ private:
             if (k.get(State().Stan) != set || k.get(held) != set) return false;
         }
         return true;
+    }
+
+    // Requested, reported and held values of the parameters that differ.
+    std::string Differences(const std::vector<Knob>& knobs) {
+        const device::DeviceParams held = DeviceHolds();
+        const device::DeviceState& s = State();
+        std::string text;
+        for (const Knob& k : knobs) {
+            const double set = k.get(s.Set), stan = k.get(s.Stan), device = k.get(held);
+            if (stan == set && device == set) continue;
+            text += std::string(k.name) + " set " + std::to_string(set) + " shown " +
+                    std::to_string(stan) + " held " + std::to_string(device) + "; ";
+        }
+        return text + "Q_NR set " + std::to_string(s.Set.Q_NR) + " shown " +
+               std::to_string(s.Stan.Q_NR) + " held " + std::to_string(held.Q_NR) +
+               (s.refreshPending ? ", refresh pending" : "") +
+               (s.deviceReady ? "" : ", device not ready");
     }
 
     std::string CheckIdentityAndValues(const std::vector<Knob>& knobs) {

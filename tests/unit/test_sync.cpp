@@ -103,6 +103,29 @@ TEST_F(SyncTest, TwoChangesGoOutOneAfterTheOtherWithARefreshBetween) {
     EXPECT_EQ(TickFrame(), "");
 }
 
+// The operator sets LED 7, the indicator takes it but its answer is lost, and the
+// operator goes back to 5 before the tick writes 7 again: `Set` equals the `Stan` of an
+// older answer, yet the indicator holds 7. A written field agrees only once an answer
+// has reported it; a new connection reads everything afresh.
+TEST_F(SyncTest, WrittenFieldAgreesOnlyOnceAnAnswerReportsIt) {
+    state.statusCountdown = 100;
+    state.Stan.LED = 5;
+    state.Set.LED = 7;
+    state.Set.PK2 = 30;
+    EXPECT_EQ(TickFrame(), "F2 F2 0C 07 00 00 00 13");  // answer lost
+    state.Set.LED = 5;
+    EXPECT_EQ(TickFrame(), "F2 F2 0C 05 00 00 00 11");  // lost again
+    EXPECT_EQ(TickFrame(), "F2 F2 0C 05 00 00 00 11");
+    AnswerLast();
+    EXPECT_EQ(TickFrame(), "");                // refresh tick
+    EXPECT_EQ(Hex(TickFrame())[2], cmd::PK2);  // LED agrees now; the next field goes
+    state.StartConnection();  // PK2 written, then a new connection (the wizard's reads)
+    state.deviceReady = true;
+    for (bool& r : state.received.UZP) r = true;
+    state.Set.PK2 = state.Stan.PK2;
+    EXPECT_EQ(TickFrame(), "");
+}
+
 TEST_F(SyncTest, FloatsCompareAfterRoundingButCarryTheUnroundedValue) {
     state.statusCountdown = 100;
     state.Stan.PK1 = 10.0f;
