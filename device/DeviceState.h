@@ -82,10 +82,12 @@ public:
     // bit per command code: until an answer comes, the indicator may hold the new value
     // or the old one, so the field does not count as agreeing even when `Set` and `Stan`
     // are equal (the operator went back to the old value while the answer was lost).
+    // Valid codes are below 37; an answer with a larger code clears nothing.
     uint64_t writesAwaitingAnswer = 0;
-    void MarkWritten(uint8_t code) { writesAwaitingAnswer |= uint64_t{1} << (code & 63); }
-    void AnswerReceived(uint8_t code) { writesAwaitingAnswer &= ~(uint64_t{1} << (code & 63)); }
-    bool AwaitingAnswer(uint8_t code) const { return (writesAwaitingAnswer >> (code & 63)) & 1; }
+    static uint64_t CodeBit(uint8_t code) { return code < 64 ? uint64_t{1} << code : 0; }
+    void MarkWritten(uint8_t code) { writesAwaitingAnswer |= CodeBit(code); }
+    void AnswerReceived(uint8_t code) { writesAwaitingAnswer &= ~CodeBit(code); }
+    bool AwaitingAnswer(uint8_t code) const { return (writesAwaitingAnswer & CodeBit(code)) != 0; }
 
     // Port settings.
     std::string portName = "COM1";
