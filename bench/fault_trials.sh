@@ -7,7 +7,8 @@
 # runs survived; the trials' warnings go to a log whose tail is shown on a failure.
 #
 #   bench/fault_trials.sh      (build folder: $KT_BUILD_DIR, default build-bench/;
-#                               KT_PULLS, KT_LINE_RUNS, KT_KILLS change the run counts)
+#                               KT_PULLS, KT_LINE_RUNS, KT_KILLS, KT_SETTINGS_KILLS change the
+#                               run counts)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${KT_BUILD_DIR:-$(pwd)/build-bench}"
@@ -31,5 +32,6 @@ run faulty-line --runs "${KT_LINE_RUNS:-10}" --seconds 10
 run torn --runs 10 --seconds 3
 run second-program --runs 20
 run killed-save --runs "${KT_KILLS:-100}"
+run killed-settings --runs "${KT_SETTINGS_KILLS:-1000}"
 run stall --seconds 30
 exit "$status"

@@ -9,6 +9,7 @@
 //   kt210v-trials second-program [--runs N]
 //   kt210v-trials killed-save [--runs N] [--rows R]   saves killed with SIGKILL at
 //                                              random moments
+//   kt210v-trials killed-settings [--runs N]  "config.ini" writes killed likewise
 //   kt210v-trials stall [--seconds S]         longest event-loop stall while sampling in
 //                                              real time (simulated 57600 bit/s line),
 //                                              chart recording and autoodczyt on
@@ -243,7 +244,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int Usage() {
     std::fputs(
-        "usage: kt210v-trials pulls|faulty-line|torn|second-program|killed-save|stall\n"
+        "usage: kt210v-trials pulls|faulty-line|torn|second-program|killed-save|\n"
+        "                     killed-settings|stall\n"
         "                     [--runs N] [--seconds S] [--rows R]\n",
         stderr);
     return 2;
@@ -254,13 +256,17 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
-    // The process the killed-save trial starts and kills: saves until it is killed.
+    // The processes the killed-write trials start and kill: write until they are killed.
     if (command == "save-forever" && argc == 4)
         return kt::test::SaveForever(argv[2], std::atoi(argv[3]));
+    if (command == "settings-forever" && argc == 3) return kt::test::WriteSettingsForever(argv[2]);
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
     if (command == "killed-save") {
         return kt::test::KilledSaves(argv[0], o.runs > 0 ? o.runs : 100, o.rows);
+    }
+    if (command == "killed-settings") {
+        return kt::test::KilledSettingsWrites(argv[0], o.runs > 0 ? o.runs : 1000);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

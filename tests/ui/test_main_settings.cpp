@@ -21,6 +21,7 @@ private slots:
     void missingFileIsReportedAndANewFileHoldsTheStartValues();
     void fileThatCannotBeWrittenIsReportedAtClose();
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
+    void writeKilledAtTheLastCloseIsNotTakenForTheFile();
 };
 
 namespace {
@@ -142,6 +143,26 @@ void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
     const measurement::SettingsReadResult back =
         measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
     QVERIFY(!back.failedEntry);  // a good 29-line file again
+}
+
+// A close killed while writing left its new settings in a hidden temporary file (the
+// process is gone): the next start reads "config.ini" alone, and its close removes the
+// leftover while writing the file.
+void MainSettingsTest::writeKilledAtTheLastCloseIsNotTakenForTheFile() {
+    MainHarness h;
+    measurement::AppSettings previous, unfinished;
+    previous.samplePeriodMs = 300;
+    unfinished.samplePeriodMs = 7000;
+    unfinished.portName = "ttyUSB3";
+    WriteAll(h.Dir() + "/config.ini", QByteArray::fromStdString(FormatSettings(previous)));
+    const QString leftover = h.Dir() + "/.config.ini.999999999-0.tmp";
+    WriteAll(leftover, QByteArray::fromStdString(FormatSettings(unfinished)));
+    h.CreateWindows(false);
+    QCOMPARE(h.Form().Sampling().PeriodMs(), 300);
+    QCOMPARE(h.State().portName, std::string("COM1"));
+    CloseProgram();
+    QVERIFY(!QFile::exists(leftover));
+    QCOMPARE(ReadAll(h.Dir() + "/config.ini").toStdString(), FormatSettings(previous));
 }
 
 QTEST_MAIN(MainSettingsTest)
