@@ -201,7 +201,8 @@ ChartExportResult ChartExporter::AskAndWrite(const std::vector<ChartExportFormat
                                              bool formatFromName) {
     device::SaveFileRequest request;
     for (ChartExportFormat format : formats) {
-        request.filter += (request.filter.empty() ? "" : "|") + FilterOf(format);
+        if (!request.filter.empty()) request.filter += '|';
+        request.filter += FilterOf(format);
     }
     const std::optional<device::SaveFileChoice> choice = dialogs_.AskSaveFileName(request);
     if (!choice) return {};
