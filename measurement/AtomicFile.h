@@ -35,6 +35,17 @@ struct FileSystemCalls {
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                     const FileSystemCalls& calls = {});
 
+// Writes `bytes` to `result.path` and fills in a save's result (a struct with `path`,
+// `status`, `error` and `reason`): Written, or the failed write's errno and reason.
+template <class SaveResult>
+SaveResult WriteAndReport(SaveResult result, std::string_view bytes, const FileSystemCalls& calls) {
+    const FileWriteResult write = WriteFileAtomically(result.path, bytes, calls);
+    result.error = write.error;
+    result.reason = write.reason;
+    if (write.ok()) result.status = SaveResult::Status::Written;
+    return result;
+}
+
 // The operator's message for a file that could not be saved: its name and the reason.
 inline std::string SaveFailureText(const std::string& path, const std::string& reason) {
     return "Nie udało się zapisać pliku \"" + path + "\":\n" + reason;

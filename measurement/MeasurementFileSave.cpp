@@ -61,14 +61,7 @@ MeasurementSaveResult SaveMeasurementFile(const std::string& name,
     }
     std::string bytes;
     if (!BuildMeasurementFile(table, input, choice.format, bytes, result.reason)) return result;
-    const FileWriteResult write = WriteFileAtomically(choice.path, bytes, calls);
-    if (!write.ok()) {
-        result.error = write.error;
-        result.reason = write.reason;
-        return result;
-    }
-    result.status = Status::Written;
-    return result;
+    return WriteAndReport(result, bytes, calls);
 }
 
 std::string SaveFailureMessage(const MeasurementSaveResult& result) {

@@ -179,15 +179,7 @@ ChartExportResult ExportChart(const std::string& name, ChartExportFormat format,
     result.status = Status::Failed;
     std::string bytes;
     if (!RenderChart(chart, store, format, bytes, result.reason)) return result;
-    const measurement::FileWriteResult write =
-        measurement::WriteFileAtomically(result.path, bytes, calls);
-    if (!write.ok()) {
-        result.error = write.error;
-        result.reason = write.reason;
-        return result;
-    }
-    result.status = Status::Written;
-    return result;
+    return measurement::WriteAndReport(result, bytes, calls);
 }
 
 std::string ExportFailureMessage(const ChartExportResult& result) {
