@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -91,6 +92,10 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<QSocketNotifier> termination;
     try {
         app = std::make_unique<Application>(argc, argv);
+        // The toolkit has switched the C library to the user's locale; numbers go back to
+        // the "C" form, so any printf or strtod writes and reads a point (the program's
+        // own numbers never depend on it; the decimal separator is chosen explicitly).
+        std::setlocale(LC_NUMERIC, "C");
         QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
         // The desktop entry's name, so that the desktop shows its icon for the window.
         QGuiApplication::setDesktopFileName(QStringLiteral("kt210v-pc"));

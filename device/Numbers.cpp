@@ -1,8 +1,10 @@
 #include "Numbers.h"
 
+#include <locale.h>
+
 #include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace kt::device {
@@ -14,9 +16,13 @@ double Round3(double x) {
 namespace {
 
 // Significant digits (no trailing zeros) and the decimal exponent of |x| at 15 digits.
+// to_chars, unlike printf, ignores the process's locale: the window's toolkit switches
+// the C library to the user's locale, where printf would write "1,5" for 1.5.
 void SignificantDigits(double ax, std::string& digits, int& exponent) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", ax);  // d.dddddddddddddde[+-]xx
+    const auto end =
+        std::to_chars(buf, buf + sizeof buf - 1, ax, std::chars_format::scientific, 14);
+    *end.ptr = '\0';  // d.dddddddddddddde[+-]xx
     digits.clear();
     const char* p = buf;
     for (; *p && *p != 'e'; ++p) {
@@ -112,7 +118,9 @@ std::optional<double> ParseDecimal(const std::string& text, char decimalSeparato
         if (expDigits == 0) return std::nullopt;
     }
     if (i != s.size()) return std::nullopt;
-    const double v = std::strtod(c.c_str(), nullptr);
+    // strtod in the "C" locale whatever the process's locale is (see SignificantDigits).
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    const double v = strtod_l(c.c_str(), nullptr, cLocale);
     if (!std::isfinite(v)) return std::nullopt;
     return v;
 }

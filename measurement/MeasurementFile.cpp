@@ -1,7 +1,7 @@
 #include "MeasurementFile.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "CellFormats.h"
 #include "Numbers.h"
@@ -114,8 +114,10 @@ void WriteExcel(const Layout& l) {
 void WriteTextHeader(const Layout& l) {
     Windows1250Text& f = l.file;
     const MeasurementFileInput& in = l.input;
-    char duration[64];
-    std::snprintf(duration, sizeof duration, "%g", in.duration);  // a stream's default form
+    char duration[64];  // a stream's default form (printf's "%g"), with a point in any locale
+    *std::to_chars(duration, duration + sizeof duration - 1, in.duration,
+                   std::chars_format::general, 6)
+         .ptr = '\0';
     f.Line("typ urządzenia= \t" + OneCellText(in.typeName));
     f.Line("data pomiaru= \t\t\"" + OneCellText(in.dateText) + "\"");
     f.Line("godzina pomiaru= \t\"" + OneCellText(in.timeText) + "\"");

@@ -1,8 +1,8 @@
 #include "SamplingClock.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "CellFormats.h"
 #include "Numbers.h"
@@ -100,8 +100,10 @@ bool SamplingClock::RefreshReadouts() {
     stepSinceReadout_ = 0;
     std::string rate;
     if (!realTime_) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%3.5f", 1000.0 / static_cast<double>(periodMs_));
+        char text[32];  // "%3.5f" with a point in any locale, then the comma of the readout
+        *std::to_chars(text, text + sizeof text - 1, 1000.0 / static_cast<double>(periodMs_),
+                       std::chars_format::fixed, 5)
+             .ptr = '\0';
         rate = DotToComma(text);
     }
     view_.SetSamplesPerSecondText(rate);
