@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLocale>
-#include <QPainter>
 
 #include "Asystenlaczenia.h"
 #include "ChartExport.h"
@@ -25,6 +24,7 @@
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 #include "widgets/ChartView.h"
+#include "widgets/MenuIcons.h"
 
 namespace kt::ui {
 
@@ -45,24 +45,6 @@ device::NumberFormat SystemNumberFormat() {
     format.decimalSeparator =
         (point.size() == 1 && point[0].unicode() < 0x80) ? point[0].toLatin1() : '.';
     return format;
-}
-
-// The small picture of "Połączenie...": two plug halves meeting.
-QIcon ConnectIcon() {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 40), 1));
-    p.setBrush(QColor(70, 120, 200));
-    p.drawRect(QRectF(1.5, 5.5, 5, 5));
-    p.setBrush(QColor(230, 170, 40));
-    p.drawRect(QRectF(9.5, 5.5, 5, 5));
-    p.drawLine(QPointF(6.5, 7), QPointF(9.5, 7));
-    p.drawLine(QPointF(6.5, 9), QPointF(9.5, 9));
-    p.drawLine(QPointF(0, 8), QPointF(1.5, 8));
-    p.drawLine(QPointF(14.5, 8), QPointF(16, 8));
-    return QIcon(pixmap);
 }
 
 }  // namespace
@@ -195,6 +177,8 @@ void TForm1::BuildMenu() {
     connect(ui_->wizard1, &QAction::triggered, this, &TForm1::wizard1Click);
     connect(ui_->orpogramie1, &QAction::triggered, this, &TForm1::orpogramie1Click);
     ui_->wizard1->setIcon(ConnectIcon());
+    ui_->pomocprogramu1->setIcon(HelpIcon());
+    ui_->instrukcjaKT210V1->setIcon(ManualIcon());
 
     // "COM1" .. "COM14" and "auto": one radio group, the mark on "COM1" at start.
     portGroup_ = new QActionGroup(this);

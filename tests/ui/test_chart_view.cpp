@@ -24,11 +24,11 @@ QColor PixelAt(ChartView& view, QPoint at) {
     return image.pixelColor(at);
 }
 
-// Pixel row of an angle in the unzoomed view (0..360 with 10 pixels above 360).
+// Pixel row of an angle in the unzoomed view (0 on the plot's last row, 10 rows above 360).
 int RowOf(const ChartView& view, double angle) {
     const QRect plot = view.plotRect();
-    const double usable = plot.height() - ChartView::kTopMargin;
-    return static_cast<int>(plot.top() + plot.height() - angle / 360 * usable);
+    const double usable = plot.height() - 1 - ChartView::kTopMargin;
+    return static_cast<int>(plot.bottom() - angle / 360 * usable);
 }
 
 }  // namespace
@@ -47,6 +47,14 @@ private slots:
         const QPoint onLine(view.plotRect().center().x(), RowOf(view, 180));
         QCOMPARE(PixelAt(view, onLine), QColor(255, 0, 0));
         QCOMPARE(PixelAt(view, {onLine.x(), RowOf(view, 75)}), QColor(255, 128, 0));  // PK2 off
+
+        // PK1 off, at 0: on the plot's last row, over the grid line of 0.
+        const QPoint atZero(onLine.x(), view.plotRect().bottom());
+        QCOMPARE(RowOf(view, 0), atZero.y());
+        const QColor pk1 = PixelAt(view, atZero);
+        view.setSeriesShown(kSeriesPK1, false);
+        QVERIFY(PixelAt(view, atZero) != pk1);
+        view.setSeriesShown(kSeriesPK1, true);
 
         QSignalSpy spy(&view, &ChartView::seriesShownChanged);
         QTest::mouseClick(&view, Qt::LeftButton, {}, view.legendRects()[0].center());

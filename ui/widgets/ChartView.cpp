@@ -221,15 +221,18 @@ ChartView::Ranges ChartView::ViewRanges() const {
     return r;
 }
 
+// The bottom of the range sits on the plot's last row (inside its clip, so a series at
+// 0 degrees, such as an output line while the output is off, is drawn), the top of the
+// range kTopMargin rows below the plot's top.
 double ChartView::PixelY(double y, const Ranges& r, const QRect& plot) const {
-    const double usable = plot.height() - kTopMargin;
-    const double pixel = plot.top() + plot.height() - (y - r.y0) / (r.y1 - r.y0) * usable;
+    const double usable = plot.height() - 1 - kTopMargin;
+    const double pixel = plot.bottom() - (y - r.y0) / (r.y1 - r.y0) * usable;
     return std::clamp(pixel, -kPixelLimit, kPixelLimit);
 }
 
 double ChartView::ValueY(double pixel, const Ranges& r, const QRect& plot) const {
-    const double usable = plot.height() - kTopMargin;
-    return r.y0 + (plot.top() + plot.height() - pixel) / usable * (r.y1 - r.y0);
+    const double usable = plot.height() - 1 - kTopMargin;
+    return r.y0 + (plot.bottom() - pixel) / usable * (r.y1 - r.y0);
 }
 
 void ChartView::paintEvent(QPaintEvent*) {
@@ -243,7 +246,7 @@ void ChartView::paintEvent(QPaintEvent*) {
     PaintTitlesAndPage(p, plot);
     if (dragStart_) {
         p.setPen(QColor(128, 128, 255));
-        p.setBrush(QColor(128, 0, 255, 96));
+        p.setBrush(QColor(128, 0, 255));
         p.drawRect(dragRect_.normalized());
     }
 }
@@ -323,9 +326,10 @@ void ChartView::PaintSeries(QPainter& p, const Ranges& r, const QRect& plot) {
             polygon_.append(at);
         }
         // A two-pixel line as the one-pixel line stamped 2 x 2: four thin passes cost far
-        // less than stroking a wide pen along thousands of overlapping vertical runs.
+        // less than stroking a wide pen along thousands of overlapping vertical runs. The
+        // stamp grows upwards, so a line on the bottom row keeps both of its rows.
         p.setPen(QPen(Colour(look.line), 0));
-        for (const QPointF shift : {QPointF(0, 0), QPointF(1, 0), QPointF(0, 1), QPointF(1, 1)}) {
+        for (const QPointF shift : {QPointF(0, 0), QPointF(1, 0), QPointF(0, -1), QPointF(1, -1)}) {
             p.save();
             p.translate(shift);
             if (polygon_.size() == 1) {
