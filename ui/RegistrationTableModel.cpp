@@ -26,6 +26,9 @@ QVariant RegistrationTableModel::data(const QModelIndex& index, int role) const 
     return QString::fromStdString(table_->CellText(GridRow(index), index.column()));
 }
 
+// The column titles are shown from the start, also on a first start without a settings
+// file (titles that appeared only once a settings file existed left the first run's
+// table unlabelled).
 QVariant RegistrationTableModel::headerData(int section, Qt::Orientation orientation,
                                             int role) const {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || table_ == nullptr) return {};
