@@ -181,6 +181,13 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
         refused.reason = "not a regular file";
         return refused;
     }
+    // A file the user may not write (read-only) is left as it is, as a write in place
+    // would leave it; the rename alone would replace it whenever the folder is writable.
+    if (exists) {
+        const int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (probe < 0) return Failure("open", errno, target);
+        close(probe);
+    }
 
     RemoveLeftoverTemporaries(target);
     std::string tempPath;

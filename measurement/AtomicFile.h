@@ -3,7 +3,8 @@
 // sees either the old file or the whole new one and a failed save leaves the old file
 // untouched. A symbolic link is followed to its final target (the link stays a link);
 // an existing file keeps its permission bits (and, where allowed, its owner); a new one
-// gets 0666 less the umask. Only regular files are ever replaced. The temporary file is
+// gets 0666 less the umask. Only regular files are ever replaced, and only those the
+// user may write: a read-only file stays as it is and the save fails. The temporary file is
 // hidden (".NAME.PID-N.tmp"); one left by a save that was killed is removed at the next
 // save of the same target once its process is gone.
 #pragma once

@@ -169,6 +169,30 @@ TEST(AtomicFile, RefusesTargetsThatCannotBeReplacedByARegularFile) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+// A read-only file in a writable folder: renaming over it would replace it, but the user
+// may not write it, so it stays byte for byte and the save says why. Run as a user
+// without root's rights over files (root drops to nobody in a child).
+TEST(AtomicFile, ReadOnlyFileInAWritableFolderStaysAsItIs) {
+    TempFolder dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    WriteBytes(dir / "config.ini", kOld);
+    ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0444), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+        const FileWriteResult result = WriteFileAtomically(dir / "config.ini", kNew);
+        const bool explained = result.reason == std::strerror(EACCES) && result.step == "open";
+        _exit(explained ? result.error : 101);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EACCES);
+    EXPECT_EQ(ReadBytes(dir / "config.ini"), kOld);
+    EXPECT_EQ(dir.Entries(), std::set<std::string>{"config.ini"});
+}
+
 TEST(AtomicFile, FileSizeLimitFailsTheWriteWithEfbigEvenForRoot) {
     TempFolder dir;
     WriteBytes(dir / "m.txt", kOld);
