@@ -97,15 +97,17 @@ void ConnectionWizard::Connect() {
     Render();
     const int result = port_.OpenPort(state_.portName.c_str(), state_.baudRate, 0, 8, false);
     if (result != 0) {
+        // The message comes over the step lines as they stand (the port being opened),
+        // and the display is reset once it has been read.
+        dialogs_.ShowPlainMessageWithDetails(
+            "Nie znaleziono wybranego portu COM",
+            OpenFailureDetails(state_.portName, port_.ResolvedPath(), result,
+                               port_.LastOpenError()));
         SetIcon(1, StepPicture::Failed);
         ShowStepFailure();
         ResetStepDisplay();
         state_.suppressOpenMessage = false;
         Render();
-        dialogs_.ShowPlainMessageWithDetails(
-            "Nie znaleziono wybranego portu COM",
-            OpenFailureDetails(state_.portName, port_.ResolvedPath(), result,
-                               port_.LastOpenError()));
         return;
     }
     SetIcon(1, StepPicture::Tick);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -104,9 +105,11 @@ public:
     void ShowInfoMessage(const std::string& caption, const std::string& text) override {
         ShowInfoMessageWithDetails(caption, text, {});
     }
+    std::function<void()> whileShown;  // runs while a plain box is open
     void ShowPlainMessageWithDetails(const std::string& text, const std::string& d) override {
         messages.push_back("KT210V-PC|" + text);
         details.push_back(d);
+        if (whileShown) whileShown();
     }
     void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& d) override {

@@ -184,7 +184,14 @@ TEST_F(WizardTest, UnrecognisedTypeWarnsOnceAndGoesOn) {
 TEST_F(WizardTest, PortThatCannotBeOpenedLeavesOnlyTheAbortButton) {
     port.openResult = 8;
     view.portText = "COM99";
+    // The box comes over the port's line as it stood; the reset follows it.
+    std::optional<WizardDisplay> underTheBox;
+    dialogs.whileShown = [&] { underTheBox = shown(); };
     wizard.Connect();
+    ASSERT_TRUE(underTheBox);
+    EXPECT_EQ(underTheBox->icons[2].picture, StepPicture::Question);
+    EXPECT_TRUE(underTheBox->icons[2].visible);
+    EXPECT_EQ(underTheBox->portLabel, "COM99");
     EXPECT_EQ(dialogs.messages,
               std::vector<std::string>{"KT210V-PC|Nie znaleziono wybranego portu COM"});
     // The box keeps its short text; its details say which port and why.
