@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "AtomicFile.h"
@@ -169,6 +170,21 @@ TEST(AtomicFile, RefusesTargetsThatCannotBeReplacedByARegularFile) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+// Runs a write in a child process (whose limits or user it may change) and returns its
+// errno when the write failed at `step` with the system's text for `error`; -1 otherwise.
+int FailedStepInChild(int error, const std::string& step,
+                      const std::function<FileWriteResult()>& write) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const FileWriteResult result = write();
+        const bool explained = result.reason == std::strerror(error) && result.step == step;
+        _exit(explained ? result.error : 101);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 101 ? -1 : WEXITSTATUS(status);
+}
+
 // A read-only file in a writable folder: renaming over it would replace it, but the user
 // may not write it, so it stays byte for byte and the save says why. Run as a user
 // without root's rights over files (root drops to nobody in a child).
@@ -177,18 +193,11 @@ TEST(AtomicFile, ReadOnlyFileInAWritableFolderStaysAsItIs) {
     ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
     WriteBytes(dir / "config.ini", kOld);
     ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0444), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int error = FailedStepInChild(EACCES, "open", [&] {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
-        const FileWriteResult result = WriteFileAtomically(dir / "config.ini", kNew);
-        const bool explained = result.reason == std::strerror(EACCES) && result.step == "open";
-        _exit(explained ? result.error : 101);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), EACCES);
+        return WriteFileAtomically(dir / "config.ini", kNew);
+    });
+    EXPECT_EQ(error, EACCES);
     EXPECT_EQ(ReadBytes(dir / "config.ini"), kOld);
     EXPECT_EQ(dir.Entries(), std::set<std::string>{"config.ini"});
 }
@@ -197,20 +206,13 @@ TEST(AtomicFile, FileSizeLimitFailsTheWriteWithEfbigEvenForRoot) {
     TempFolder dir;
     WriteBytes(dir / "m.txt", kOld);
     const std::string big(64 * 1024, 'x');
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int error = FailedStepInChild(EFBIG, "write", [&] {
         signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead of a signal
         const struct rlimit limit = {4096, 4096};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const FileWriteResult result = WriteFileAtomically(dir / "m.txt", big);
-        const bool explained = result.reason == std::strerror(EFBIG) && result.step == "write";
-        _exit(explained ? result.error : 100);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), EFBIG);
+        return WriteFileAtomically(dir / "m.txt", big);
+    });
+    EXPECT_EQ(error, EFBIG);
     EXPECT_EQ(ReadBytes(dir / "m.txt"), kOld);
     EXPECT_EQ(dir.Entries(), std::set<std::string>{"m.txt"});
 }
