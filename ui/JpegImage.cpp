@@ -27,14 +27,20 @@ void ExitOnError(j_common_ptr info) {
 // Warnings (a truncated file among them) are counted by libjpeg but not printed.
 void DiscardMessage(j_common_ptr) {}
 
+// Sends the library's errors to ExitOnError and drops its warnings.
+jpeg_error_mgr* RouteErrors(ErrorManager& errors) {
+    jpeg_error_mgr* routed = jpeg_std_error(&errors.base);
+    errors.base.error_exit = ExitOnError;
+    errors.base.output_message = DiscardMessage;
+    return routed;
+}
+
 // Decodes the open file into `image`. No object with a destructor is alive in this frame
 // across the library calls, so the jump back from ExitOnError skips nothing.
 bool Decode(std::FILE* file, QImage& image) {
     jpeg_decompress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = ExitOnError;
-    errors.base.output_message = DiscardMessage;
+    info.err = RouteErrors(errors);
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
@@ -116,9 +122,7 @@ void KeepMessage(j_common_ptr info, MemoryTarget& target) {
 bool Encode(const QImage& rgb, int quality, MemoryTarget& target) {
     jpeg_compress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = ExitOnError;
-    errors.base.output_message = DiscardMessage;
+    info.err = RouteErrors(errors);
     if (setjmp(errors.jump)) {
         KeepMessage(reinterpret_cast<j_common_ptr>(&info), target);
         jpeg_destroy_compress(&info);

@@ -76,53 +76,38 @@ struct Knob {
     std::vector<double> choices;  // exact in a float and with at most 3 decimals
 };
 
+// A knob on a scalar field of the parameters, or on element `i` of an array field.
+template <class T>
+Knob FieldKnob(const char* name, T device::DeviceParams::*field, std::vector<double> choices) {
+    return {name, [field](const device::DeviceParams& p) { return static_cast<double>(p.*field); },
+            [field](device::DeviceParams& p, double v) { p.*field = static_cast<T>(v); },
+            std::move(choices)};
+}
+inline Knob ElementKnob(const char* name, float (device::DeviceParams::*array)[3], int i,
+                        std::vector<double> choices) {
+    return {
+        name, [array, i](const device::DeviceParams& p) { return (p.*array)[i]; },
+        [array, i](device::DeviceParams& p, double v) { (p.*array)[i] = static_cast<float>(v); },
+        std::move(choices)};
+}
+
 // The parameters the faulty-line trial writes; a value spoiled in its significant byte
 // is none of these choices nor a default of the simulated indicator.
 inline std::vector<Knob> WrittenKnobs() {
     using P = device::DeviceParams;
     std::vector<Knob> knobs = {
-        {"LED",
-         [](const P& p) { return p.LED; },
-         [](P& p, double v) { p.LED = static_cast<int32_t>(v); },
-         {1, 3, 7}},
-        {"OnTime",
-         [](const P& p) { return p.OnTime; },
-         [](P& p, double v) { p.OnTime = static_cast<uint32_t>(v); },
-         {250, 500, 1000}},
-        {"PK1",
-         [](const P& p) { return p.PK1; },
-         [](P& p, double v) { p.PK1 = static_cast<float>(v); },
-         {45.5, 120.25, 300}},
-        {"PK2",
-         [](const P& p) { return p.PK2; },
-         [](P& p, double v) { p.PK2 = static_cast<float>(v); },
-         {30, 200.5, 350.75}},
-        {"decp",
-         [](const P& p) { return p.decp; },
-         [](P& p, double v) { p.decp = static_cast<int32_t>(v); },
-         {0, 2, 3}},
-        {"Beep",
-         [](const P& p) { return p.Beep; },
-         [](P& p, double v) { p.Beep = static_cast<int32_t>(v); },
-         {0}},
-        {"mode",
-         [](const P& p) { return p.mode; },
-         [](P& p, double v) { p.mode = static_cast<int32_t>(v); },
-         {1, 2, 3}},
+        FieldKnob("LED", &P::LED, {1, 3, 7}),
+        FieldKnob("OnTime", &P::OnTime, {250, 500, 1000}),
+        FieldKnob("PK1", &P::PK1, {45.5, 120.25, 300}),
+        FieldKnob("PK2", &P::PK2, {30, 200.5, 350.75}),
+        FieldKnob("decp", &P::decp, {0, 2, 3}),
+        FieldKnob("Beep", &P::Beep, {0}),
+        FieldKnob("mode", &P::mode, {1, 2, 3}),
     };
     for (int i = 0; i < 3; ++i) {
-        knobs.push_back({"COEF",
-                         [i](const P& p) { return p.COEF[i]; },
-                         [i](P& p, double v) { p.COEF[i] = static_cast<float>(v); },
-                         {0.5, 2, 1.25}});
-        knobs.push_back({"Offset",
-                         [i](const P& p) { return p.Offset[i]; },
-                         [i](P& p, double v) { p.Offset[i] = static_cast<float>(v); },
-                         {10.5, -20.25}});
-        knobs.push_back({"UZP",
-                         [i](const P& p) { return p.UZP[i]; },
-                         [i](P& p, double v) { p.UZP[i] = static_cast<float>(v); },
-                         {5.5, 100.75}});
+        knobs.push_back(ElementKnob("COEF", &P::COEF, i, {0.5, 2, 1.25}));
+        knobs.push_back(ElementKnob("Offset", &P::Offset, i, {10.5, -20.25}));
+        knobs.push_back(ElementKnob("UZP", &P::UZP, i, {5.5, 100.75}));
     }
     return knobs;
 }
