@@ -20,8 +20,7 @@ using kt::test::WriteBytes;
 namespace {
 
 constexpr int64_t kMoment = FakeDateTimeTexts::kMoment;  // 08.05.2024 14:03:07
-const std::string kData =
-    std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/measurement/";
+const std::string kData = std::string(KT_UNIT_DATA_DIR) + "/measurement/";
 
 std::string Build(const RegistrationTable& table, const MeasurementFileInput& input,
                   MeasurementFileFormat format) {

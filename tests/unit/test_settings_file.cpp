@@ -218,7 +218,7 @@ TEST(SettingsFile, EdgeCasesReadAndWriteBackAsExpected) {
 // Corpus file names start with the first bad entry (00: none); "refused" in the name
 // means the stored port name is refused.
 TEST(SettingsFile, MalformedCorpusKeepsTheInitialStateFromTheFirstBadEntry) {
-    const auto folder = std::filesystem::path(__FILE__).parent_path() / "data" / "settings";
+    const auto folder = std::filesystem::path(KT_UNIT_DATA_DIR) / "settings";
     int files = 0;
     for (const auto& item : std::filesystem::directory_iterator(folder)) {
         const std::string name = item.path().filename().string();
