@@ -6,15 +6,26 @@ namespace kt::device {
 
 namespace {
 
-bool IsHeader(uint8_t b) {
-    return b == kHeaderRead || b == kHeaderWrite || b == kHeaderAnswer || b == kHeaderMeasurement;
+bool HeaderPairAt(const uint8_t* bytes, int count, int at) {
+    return at + 1 < count && IsHeaderByte(bytes[at]) && bytes[at + 1] == bytes[at];
 }
 
-bool HeaderPairAt(const uint8_t* bytes, int count, int at) {
-    return at + 1 < count && IsHeader(bytes[at]) && bytes[at + 1] == bytes[at];
+// A measurement frame with all its bytes: whole when the line fell silent after it, or
+// the bytes after it came after a pause or begin a header pair.
+FrameCut EndOfMeasurement(const uint8_t* bytes, int count, int length, LineTiming line) {
+    if (count == length) return line.quiet ? FrameCut{FrameCut::Kind::Frame, length} : FrameCut{};
+    if (line.resumedAt == length || HeaderPairAt(bytes, count, length)) {
+        return {FrameCut::Kind::Frame, length};
+    }
+    if (count == length + 1 && IsHeaderByte(bytes[length]) && !line.quiet) return {};
+    return {FrameCut::Kind::Torn, 1};
 }
 
 }  // namespace
+
+bool IsHeaderByte(uint8_t b) {
+    return b == kHeaderRead || b == kHeaderWrite || b == kHeaderAnswer || b == kHeaderMeasurement;
+}
 
 int MeasurementFrameLength(uint8_t status) {
     int sensors = 0;
@@ -23,16 +34,19 @@ int MeasurementFrameLength(uint8_t status) {
     return kMeasurementHeaderSize + 4 * sensors * valuesPerSensor;
 }
 
-FrameCut CutFrame(const uint8_t* bytes, int count) {
+FrameCut CutFrame(const uint8_t* bytes, int count, LineTiming line) {
     if (count < 2) return {};
     if (HeaderPairAt(bytes, count, 0)) {
-        int length = kFrameSize;
-        if (bytes[0] == kHeaderMeasurement) {
-            if (count < kMeasurementHeaderSize) return {};
-            length = MeasurementFrameLength(bytes[2]);
+        const bool measurement = bytes[0] == kHeaderMeasurement;
+        if (measurement && count < kMeasurementHeaderSize) return {};
+        const int length = measurement ? MeasurementFrameLength(bytes[2]) : kFrameSize;
+        if (line.resumedAt > 0 && line.resumedAt < length &&
+            HeaderPairAt(bytes, count, line.resumedAt)) {
+            return {FrameCut::Kind::Torn, line.resumedAt};
         }
         if (count < length) return {};
-        return {FrameCut::Kind::Frame, length};
+        if (!measurement) return {FrameCut::Kind::Frame, length};
+        return EndOfMeasurement(bytes, count, length, line);
     }
     // Leading bytes that begin no frame: cut them off where the next header pair starts,
     // so the frame behind them is not lost; until one shows, nothing can be told.

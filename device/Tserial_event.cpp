@@ -153,7 +153,11 @@ struct Tserial_event::WorkerState {
     bool reading = false;
     int readTarget = 0;
     int readCount = 0;
-    int64_t readDeadlineNs = 0;
+    int64_t lastByteNs = 0;  // when the read's latest bytes came
+    int resumedAt = 0;       // where the read's bytes went on after a pause; 0: no pause yet
+    bool quiet = false;      // the line has paused since the latest bytes
+    int64_t QuietAtNs() const { return lastByteNs + int64_t{kPauseUs} * 1000; }
+    int64_t ReadDeadlineNs() const { return lastByteNs + kInterByteTimeoutMs * kNsPerMs; }
     // Bytes read after the end of a frame: the beginning of the next block.
     uint8_t carry[kReceiveBufferSize] = {};
     int carryCount = 0;
@@ -393,7 +397,9 @@ void Tserial_event::WorkerMain() {
         if (w.writing) fds[1].events |= POLLOUT;
 
         int64_t deadline = INT64_MAX;
-        if (w.reading && w.readCount > 0) deadline = w.readDeadlineNs;
+        if (w.reading && w.readCount > 0) {
+            deadline = w.quiet || frameCutter_ == nullptr ? w.ReadDeadlineNs() : w.QuietAtNs();
+        }
         if (watchModemLines_) deadline = std::min(deadline, w.nextModemSampleNs);
         timespec timeout;
         const timespec* timeoutPtr = nullptr;
@@ -416,7 +422,12 @@ void Tserial_event::WorkerMain() {
         }
         if (!ServePort(w, fds[1].revents)) break;
         int64_t now = NowNs();
-        if (w.reading && w.readCount > 0 && now >= w.readDeadlineNs) CompleteRead(w);
+        if (w.reading && w.readCount > 0 && now >= w.ReadDeadlineNs()) {
+            CompleteRead(w);
+        } else if (w.reading && w.readCount > 0 && !w.quiet && now >= w.QuietAtNs()) {
+            w.quiet = true;
+            EndReadIfDone(w);
+        }
         if (watchModemLines_ && now >= w.nextModemSampleNs && !SampleModemLines(w)) break;
     }
     EndWorker(w);
@@ -463,6 +474,10 @@ bool Tserial_event::ReadAvailable(WorkerState& w) {
     } while (n < 0 && errno == EINTR);
     if (n == 0) return w.Fail("the line hung up", 0);
     if (n < 0) return errno == EAGAIN || w.Fail("reading failed", errno);
+    const int64_t now = NowNs();
+    if (w.readCount > 0 && now >= w.QuietAtNs()) w.resumedAt = w.readCount;
+    w.lastByteNs = now;
+    w.quiet = false;
     w.readCount += static_cast<int>(n);
     EndReadIfDone(w);
     return true;
@@ -473,6 +488,9 @@ void Tserial_event::StartRead(WorkerState& w) {
     w.reading = true;
     w.readTarget = readSize_.load();
     w.readCount = std::min(w.carryCount, w.readTarget);
+    w.resumedAt = 0;
+    w.lastByteNs = NowNs();
+    w.quiet = false;
     readBusy_.store(true);
     if (w.readCount == 0) return;
     std::memcpy(receiveBuffer_, w.carry, static_cast<size_t>(w.readCount));
@@ -481,27 +499,38 @@ void Tserial_event::StartRead(WorkerState& w) {
     EndReadIfDone(w);
 }
 
-// Ends the read at the first whole frame (or at junk before a header pair) when the
-// bytes hold one, at the read size when reached, and else waits for more bytes, at most
-// the inter-byte time. What follows the frame is kept for the next read.
+// Ends the read at the first whole frame (or at junk before a header pair, or at a torn
+// frame) when the bytes hold one, at the read size when reached, and else waits for more
+// bytes, at most the inter-byte time. What follows the cut is kept for the next read.
 void Tserial_event::EndReadIfDone(WorkerState& w) {
     if (frameCutter_ != nullptr) {
-        const FrameCut cut = frameCutter_(receiveBuffer_, w.readCount);
+        const FrameCut cut =
+            frameCutter_(receiveBuffer_, w.readCount, LineTiming{w.resumedAt, w.quiet});
         if (cut.kind != FrameCut::Kind::Incomplete && cut.length > 0) {
-            const int rest = w.readCount - cut.length;
-            std::memmove(w.carry + rest, w.carry, static_cast<size_t>(w.carryCount));
-            std::memcpy(w.carry, receiveBuffer_ + cut.length, static_cast<size_t>(rest));
-            w.carryCount += rest;
-            w.readCount = cut.length;
-            CompleteRead(w);
+            CompleteReadAt(w, cut.length);
+            return;
+        }
+        // A full read of bytes that begin no frame: a header byte at its very end may
+        // begin the next frame, so it waits for the next read.
+        const bool beginsFrame = w.readCount >= 2 && receiveBuffer_[0] == receiveBuffer_[1] &&
+                                 IsHeaderByte(receiveBuffer_[0]);
+        if (w.readCount >= w.readTarget && w.readCount > 1 && !beginsFrame &&
+            IsHeaderByte(receiveBuffer_[w.readCount - 1])) {
+            CompleteReadAt(w, w.readCount - 1);
             return;
         }
     }
-    if (w.readCount >= w.readTarget) {
-        CompleteRead(w);
-    } else {
-        w.readDeadlineNs = NowNs() + kInterByteTimeoutMs * kNsPerMs;
-    }
+    if (w.readCount >= w.readTarget) CompleteRead(w);
+}
+
+// Completes the read with its first `length` bytes; the rest begin the next read.
+void Tserial_event::CompleteReadAt(WorkerState& w, int length) {
+    const int rest = w.readCount - length;
+    std::memmove(w.carry + rest, w.carry, static_cast<size_t>(w.carryCount));
+    std::memcpy(w.carry, receiveBuffer_ + length, static_cast<size_t>(rest));
+    w.carryCount += rest;
+    w.readCount = length;
+    CompleteRead(w);
 }
 
 void Tserial_event::CompleteRead(WorkerState& w) {

@@ -72,8 +72,9 @@ enum OpenResult : int {
     OPEN_NO_EVENTS = 32,
 };
 
-// Where the first frame of the given bytes ends; called on the worker thread.
-using FrameCutter = FrameCut (*)(const uint8_t* bytes, int count);
+// Where the first frame of the given bytes ends, given how they came; called on the
+// worker thread.
+using FrameCutter = FrameCut (*)(const uint8_t* bytes, int count, LineTiming line);
 
 // Plain function pointer plus context: set once, called on the worker thread.
 using SerialNotificationHandler = void (*)(void* context, Tserial_event* channel, int code);
@@ -89,6 +90,10 @@ public:
     // a full 50 ms would end a prompt answer's read just after that tick. 40 ms still
     // keeps the bytes of one burst together across 20 ms hiccups.
     static constexpr int kInterByteTimeoutMs = 40;
+    // Bytes that come this long after the previous ones went on after a pause: longer than
+    // a UART's receive time-out (4 characters, 0.7 ms at 57600 bit/s), shorter than the
+    // 8-byte request (1.4 ms) that must go out before another answer can come.
+    static constexpr int kPauseUs = 1000;
     static constexpr int kCloseWaitMs = 2000;
     static constexpr int kModemSampleMs = 20;
 
@@ -100,7 +105,8 @@ public:
     // Set while no worker runs (before the first OpenPort).
     void SetNotificationHandler(SerialNotificationHandler handler, void* context);
     // Frame-exact reads: with a cutter, a read ends as soon as its bytes hold one whole
-    // frame (or junk bytes before a header pair), and bytes after it begin the next read,
+    // frame (or junk bytes before a header pair, or a frame torn by a pause after which a
+    // new one begins), and bytes after it begin the next read,
     // so frames that arrive together become consecutive blocks. Without one (null), a
     // read ends only at the read size or after the inter-byte time. Set while no worker
     // runs.
@@ -159,6 +165,7 @@ private:
     bool ReadAvailable(WorkerState& w);
     void StartRead(WorkerState& w);
     void EndReadIfDone(WorkerState& w);
+    void CompleteReadAt(WorkerState& w, int length);
     void CompleteRead(WorkerState& w);
     bool ContinueWrite(WorkerState& w);
     bool SampleModemLines(WorkerState& w);

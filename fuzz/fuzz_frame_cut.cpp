@@ -1,7 +1,8 @@
 // Fuzz target: the serial channel's frame splitter. For any bytes, a cut never claims
 // more than it was given, a frame found is well formed (a pair of equal header bytes, the
 // length its header and status byte call for), junk is cut off exactly before the first
-// header pair, and nothing is held back that could already be cut. The bytes are then
+// header pair, a frame begun is torn exactly where a header pair starts after a pause, and
+// nothing is held back that could already be cut. The bytes are then
 // split as the channel splits them, arriving in chunks of varying size: the blocks put
 // together give the bytes back, and they are the same blocks however the bytes arrive.
 #include <cstdint>
@@ -41,21 +42,33 @@ int RequiredLength(const uint8_t* b, int count) {
 
 // The splitter's cut of `count` bytes, given in a heap block of exactly that size so that
 // the address sanitizer reports a read past them, checked against the rules above.
-FrameCut CheckedCut(const uint8_t* bytes, int count) {
+FrameCut CheckedCut(const uint8_t* bytes, int count, kt::device::LineTiming line) {
     auto exact = std::make_unique<uint8_t[]>(static_cast<size_t>(count) + (count == 0));
     std::copy(bytes, bytes + count, exact.get());
     const uint8_t* b = exact.get();
-    const FrameCut cut = CutFrame(b, count);
+    const FrameCut cut = CutFrame(b, count, line);
+    const int resumedAt = line.resumedAt;
 
     Require(cut.length >= 0 && cut.length <= count, "a cut never claims more than it was given");
     Require((cut.kind == Kind::Incomplete) == (cut.length == 0), "only an incomplete cut is empty");
     if (HeaderPairAt(b, count, 0)) {
         const int need = RequiredLength(b, count);
-        if (need < 0 || count < need) {
+        const bool torn =
+            resumedAt > 0 && (need < 0 || resumedAt < need) && HeaderPairAt(b, count, resumedAt);
+        if (torn) {
+            Require(cut.kind == Kind::Torn, "a frame cut short by a new header pair is torn");
+            Require(cut.length == resumedAt, "a torn frame ends where the new frame begins");
+        } else if (need < 0 || count < need) {
             Require(cut.kind == Kind::Incomplete, "a frame begun waits for the rest of its bytes");
-        } else {
+        } else if (b[0] != 0xF4 || (count == need && line.quiet) || resumedAt == need ||
+                   HeaderPairAt(b, count, need)) {
             Require(cut.kind == Kind::Frame, "a frame found begins with a header pair");
             Require(cut.length == need, "a frame found has the length its header calls for");
+        } else if (!line.quiet && (count == need || (count == need + 1 && IsHeader(b[need])))) {
+            Require(cut.kind == Kind::Incomplete, "a measurement waits to see what follows it");
+        } else {
+            Require(cut.kind == Kind::Torn && cut.length == 1,
+                    "a measurement followed at once by what begins no frame is torn");
         }
         return cut;
     }
@@ -72,9 +85,19 @@ FrameCut CheckedCut(const uint8_t* bytes, int count) {
     return cut;
 }
 
+// Moves the first block of `pending` to `blocks`, if the splitter cuts one.
+bool CutOff(Bytes& pending, std::vector<Bytes>& blocks, kt::device::LineTiming line) {
+    const FrameCut cut = CheckedCut(pending.data(), static_cast<int>(pending.size()), line);
+    if (cut.kind == Kind::Incomplete) return false;
+    blocks.emplace_back(pending.begin(), pending.begin() + cut.length);
+    pending.erase(pending.begin(), pending.begin() + cut.length);
+    return true;
+}
+
 // Splits `stream` as the channel does: bytes arrive in the given chunk sizes (cycled),
 // whole frames and junk are cut off as soon as they can be, and what is left at the end
-// is one last block (the read that ends after the inter-byte time).
+// is cut as the silent line allows, the rest one last block (the read that ends after the
+// inter-byte time).
 std::vector<Bytes> Split(const Bytes& stream, const Bytes& chunkSizes) {
     std::vector<Bytes> blocks;
     Bytes pending;
@@ -87,11 +110,11 @@ std::vector<Bytes> Split(const Bytes& stream, const Bytes& chunkSizes) {
                        stream.begin() + static_cast<long>(end));
         at = end;
         while (true) {
-            const FrameCut cut = CheckedCut(pending.data(), static_cast<int>(pending.size()));
-            if (cut.kind == Kind::Incomplete) break;
-            blocks.emplace_back(pending.begin(), pending.begin() + cut.length);
-            pending.erase(pending.begin(), pending.begin() + cut.length);
+            if (!CutOff(pending, blocks, {0, false})) break;
         }
+    }
+    // The line falls silent: what can be cut then is, and the rest is one last block.
+    while (CutOff(pending, blocks, {0, true})) {
     }
     if (!pending.empty()) blocks.push_back(pending);
     return blocks;
@@ -102,13 +125,15 @@ std::vector<Bytes> Split(const Bytes& stream, const Bytes& chunkSizes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kt::fuzz::FuzzInput input(data, size);
     // First byte: how many chunk sizes follow (0 to 7); then the chunk sizes (1 to 16
-    // bytes); the rest is the received stream.
+    // bytes); then where the bytes went on after a pause; the rest is the received stream.
     Bytes chunkSizes;
     for (int n = input.Byte() & 7; n > 0; --n) chunkSizes.push_back((input.Byte() & 15) + 1);
+    const int resumeByte = input.Byte();
     const std::string_view rest = input.Rest();
     const Bytes stream(rest.begin(), rest.end());
 
-    CheckedCut(stream.data(), static_cast<int>(stream.size()));
+    const int count = static_cast<int>(stream.size());
+    CheckedCut(stream.data(), count, {count > 0 ? resumeByte % count : 0, (resumeByte & 1) != 0});
     const std::vector<Bytes> blocks = Split(stream, chunkSizes);
     Bytes joined;
     for (const Bytes& block : blocks) joined.insert(joined.end(), block.begin(), block.end());

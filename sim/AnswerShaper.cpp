@@ -81,6 +81,16 @@ std::vector<uint8_t> AnswerShaper::Garbage() {
     return garbage;
 }
 
+// Each byte is lost with the fault's chance; true when any was.
+bool AnswerShaper::LoseBytes(std::vector<uint8_t>& answer) {
+    if (faults_.loseByteRate <= 0.0) return false;
+    const size_t before = answer.size();
+    std::erase_if(answer, [this](uint8_t) { return Chance(faults_.loseByteRate); });
+    if (answer.size() == before) return false;
+    ++torn_;
+    return true;
+}
+
 void AnswerShaper::RecordMeasurements(bool on) {
     recording_ = on;
     if (on) sent_.clear();
@@ -117,7 +127,9 @@ std::vector<Burst> AnswerShaper::Shape(uint8_t requestCode, std::vector<uint8_t>
     if (answer.empty() || Silenced(requestCode)) return {};
     if (Chance(faults_.dropRate)) return {};
     Corrupt(answer);
-    if (recording_ && answer.size() >= 2 && answer[0] == dev::kHeaderMeasurement &&
+    const bool torn = LoseBytes(answer);
+    if (answer.empty()) return {};
+    if (recording_ && !torn && answer.size() >= 2 && answer[0] == dev::kHeaderMeasurement &&
         answer[1] == dev::kHeaderMeasurement) {
         sent_.push_back(answer);
     }

@@ -24,6 +24,7 @@ struct Faults {
     int delayMs = 0;                   // every answer leaves this much later
     double dropRate = 0.0;             // share of answers lost (0..1)
     double badCrcRate = 0.0;           // share of F3 answers with a wrong checksum (0..1)
+    double loseByteRate = 0.0;         // chance of each byte of an answer to be lost (0..1)
     // A spoiled answer keeps its checksum and carries a changed first value byte instead,
     // so that an answer taken in spite of its checksum shows as a value never held.
     bool badCrcInValue = false;
@@ -72,6 +73,8 @@ public:
     // dropped), in order; off by default. Turning it on starts a new record.
     void RecordMeasurements(bool on);
     const std::vector<std::vector<uint8_t>>& MeasurementsSent() const { return sent_; }
+    // Answers that lost bytes on the line (--lose-bytes); only whole ones are recorded.
+    uint64_t AnswersTorn() const { return torn_; }
 
     // When a held (merge) answer must leave alone, if one is held.
     std::optional<int64_t> HoldDeadline() const;
@@ -83,6 +86,7 @@ private:
     bool Silenced(uint8_t code) const;
     void Corrupt(std::vector<uint8_t>& answer);
     std::vector<uint8_t> Garbage();
+    bool LoseBytes(std::vector<uint8_t>& answer);
     int64_t RequestCrossed(int64_t arrivedNs);
     Burst MakeBurst(int64_t dueNs, std::vector<uint8_t> bytes, int64_t gapNs) const;
     std::vector<Burst> Schedule(std::vector<uint8_t> bytes, int64_t nowNs) const;
@@ -94,6 +98,7 @@ private:
     int64_t requestLineFreeNs_ = 0;  // when the last request finished crossing
     bool recording_ = false;
     std::vector<std::vector<uint8_t>> sent_;
+    uint64_t torn_ = 0;
 };
 
 }  // namespace kt::sim

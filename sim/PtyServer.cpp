@@ -122,6 +122,11 @@ std::vector<std::vector<uint8_t>> PtyServer::MeasurementsSent() const {
     return shaper_.MeasurementsSent();
 }
 
+uint64_t PtyServer::AnswersTorn() const {
+    std::lock_guard lock(mutex_);
+    return shaper_.AnswersTorn();
+}
+
 void PtyServer::WithModel(const std::function<void(IndicatorModel&)>& fn) {
     std::lock_guard lock(mutex_);
     model_.AdvanceTo(NowMs());

@@ -67,6 +67,7 @@ public:
     // A record of the measurement frames given to the line, in order (AnswerShaper).
     void RecordMeasurements(bool on);
     std::vector<std::vector<uint8_t>> MeasurementsSent() const;
+    uint64_t AnswersTorn() const;
 
     // Set before Start: receives "<< F1 F1 07 ..." for every request frame taken,
     // ">> F4 F4 ..." for every burst written and "-- text" for events (unplugged, ...).

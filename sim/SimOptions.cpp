@@ -116,6 +116,8 @@ const std::vector<Switch>& Switches() {
          IntoRate([](SimOptions& o) -> double& { return o.faults.dropRate; }), "a rate 0..1"},
         {"--bad-crc", "RATE", "spoil the checksum of this share of the answers (0..1)",
          IntoRate([](SimOptions& o) -> double& { return o.faults.badCrcRate; }), "a rate 0..1"},
+        {"--lose-bytes", "RATE", "lose each byte of an answer with this chance (0..1)",
+         IntoRate([](SimOptions& o) -> double& { return o.faults.loseByteRate; }), "a rate 0..1"},
         {"--bad-crc-in-value", nullptr,
          "spoil a value byte of those answers instead of their checksum",
          [](SimOptions& o, const std::string&) { return o.faults.badCrcInValue = true; }, ""},

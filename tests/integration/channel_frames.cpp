@@ -112,5 +112,38 @@ TEST_F(FrameExactTest, AFrameCutShortEndsAfterTheInterByteTime) {
     EXPECT_EQ(core->State().Stan.LED, 5);
 }
 
+// A measurement that lost a byte on the line is not completed with the head of the next
+// answer (which came after a pause, beginning with its header pair): the torn piece is
+// a block of its own that nothing takes, and the next answer is applied whole. A header
+// byte at the very end of a full read of junk is kept for the frame it begins.
+TEST_F(FrameExactTest, ATornMeasurementAndJunkFillingAReadLoseNoAnswer) {
+    int conclusive = 0;
+    for (int trial = 0; trial < 6 && conclusive == 0; ++trial) {
+        blocks.clear();
+        const double first = NowMs();
+        pty.Write(Hex("F4 F4 01 00 00 B4"));  // 90 degrees, its last byte lost
+        usleep(10000);
+        const double gap = NowMs() - first;
+        pty.Write(Hex("F4 F4 01 00 00 20 42"));  // 40 degrees
+        ASSERT_TRUE(Pump(2));
+        if (gap > Tserial_event::kInterByteTimeoutMs - 10) continue;
+        ++conclusive;
+        EXPECT_EQ(test::ToHex(blocks[0]), "F4 F4 01 00 00 B4");
+        EXPECT_EQ(test::ToHex(blocks[1]), "F4 F4 01 00 00 20 42");
+        EXPECT_EQ(core->State().angle[0], 40.0f);
+    }
+    EXPECT_EQ(conclusive, 1) << "the writer never kept its gap under 30 ms";
+
+    blocks.clear();
+    std::vector<uint8_t> bytes(63, 0x11);
+    const auto answer = Hex("F3 F3 0C 05 00 00 00 11");
+    bytes.insert(bytes.end(), answer.begin(), answer.end());
+    pty.Write(bytes);
+    ASSERT_TRUE(Pump(2));
+    EXPECT_EQ(blocks[0].size(), 63u);
+    EXPECT_EQ(test::ToHex(blocks[1]), "F3 F3 0C 05 00 00 00 11");
+    EXPECT_EQ(core->State().Stan.LED, 5);
+}
+
 }  // namespace
 }  // namespace kt::device

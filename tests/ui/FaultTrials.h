@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <cerrno>
 #include <random>
 #include <string>
@@ -241,6 +242,32 @@ public:
         return CheckKept(base);
     }
 
+    // Each byte of each answer lost with a small chance, at a fixed 10 ms period (the
+    // harness serves three turning sensors with cycle counts): an answer that lost bytes
+    // is torn where the next one begins and dropped; every sample is one the simulator
+    // sent whole. `torn` (if given) gets how many answers lost bytes.
+    std::string LostBytes(int seconds, double rate, uint64_t* torn = nullptr) {
+        if (!State().deviceReady) KT_TRIAL_STEP(Connect());
+        h_.Find<QSpinBox>("CSpinEdit2")->setValue(10);
+        h_.Sim().RecordMeasurements(true);
+        StartRecordedRun(false);
+        const Baseline base = Mark();
+        const uint64_t tornBefore = h_.Sim().AnswersTorn();
+        sim::Faults lossy;
+        lossy.loseByteRate = rate;
+        h_.Sim().SetFaults(lossy);
+        RunLoop(seconds * 1000);
+        h_.Sim().SetFaults({});
+        Stop();
+        if (torn != nullptr) *torn = h_.Sim().AnswersTorn() - tornBefore;
+        KT_TRIAL_CHECK(recorder_.Count() >= base.samples + 20,
+                       "too few samples: " + std::to_string(recorder_.Count() - base.samples));
+        KT_TRIAL_STEP(
+            CheckSamplesWereSent(recorder_.samples, base.samples, h_.Sim().MeasurementsSent()));
+        KT_TRIAL_CHECK(h_.Sim().AnswersTorn() > tornBefore, "no answer lost a byte");
+        return CheckKept(base);
+    }
+
     // A second program (its own device core and wizard, as kt210v-pc has) asks for the
     // port this one holds while it samples.
     std::string SecondProgram() {
@@ -277,8 +304,8 @@ public:
     }
 
     // Real time, "autoodczyt", chart recording from an empty chart, START.
-    void StartRecordedRun() {
-        h_.Find<QCheckBox>("CheckBox18")->setChecked(true);
+    void StartRecordedRun(bool realTime = true) {
+        h_.Find<QCheckBox>("CheckBox18")->setChecked(realTime);
         h_.Find<QCheckBox>("CheckBox16")->setChecked(true);
         Click("SpeedButton15");
         Click("SpeedButton10");

@@ -6,6 +6,7 @@
 //                                              moment: wizard, sampling, writing
 //   kt210v-trials faulty-line [--runs N] [--seconds S]
 //   kt210v-trials torn [--runs N] [--seconds S]
+//   kt210v-trials lost-bytes [--runs N] [--seconds S]
 //   kt210v-trials second-program [--runs N]
 //   kt210v-trials killed-save [--runs N] [--rows R]   saves killed with SIGKILL at
 //                                              random moments
@@ -123,6 +124,37 @@ int Repeat(const char* what, const Options& o, const kt::sim::ModelConfig& model
     std::snprintf(details, sizeof details, " (%zu samples, every one sent; %.0f s)", samples,
                   SecondsSince(start));
     return Report(what, survived, o.runs, details);
+}
+
+// Bytes lost at random at a 10 ms period, three turning sensors with cycle counts: how
+// many samples were taken, how many answers lost bytes, how many samples were invented
+// (a run that found one fails and is not counted as survived).
+int LostBytes(const Options& o, int seconds, double rate) {
+    const auto start = Clock::now();
+    kt::sim::ModelConfig model;
+    model.includeCycles = true;
+    int survived = 0;
+    size_t samples = 0;
+    uint64_t torn = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        Program program(model, {}, static_cast<uint64_t>(run) + 1);
+        uint64_t tornInRun = 0;
+        const std::string failure = program.trials->LostBytes(seconds, rate, &tornInRun);
+        samples += program.trials->Recorder().Count();
+        torn += tornInRun;
+        if (failure.empty()) {
+            ++survived;
+        } else {
+            PrintFailure(run, failure);
+        }
+    }
+    char details[160];
+    std::snprintf(details, sizeof details,
+                  " (%zu samples, %llu answers lost bytes, %d runs with an invented sample; "
+                  "%.0f s)",
+                  samples, static_cast<unsigned long long>(torn), o.runs - survived,
+                  SecondsSince(start));
+    return Report("bytes lost, none invented:", survived, o.runs, details);
 }
 
 int SecondProgram(const Options& o) {
@@ -244,7 +276,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int Usage() {
     std::fputs(
-        "usage: kt210v-trials pulls|faulty-line|torn|second-program|killed-save|\n"
+        "usage: kt210v-trials pulls|faulty-line|torn|lost-bytes|second-program|killed-save|\n"
         "                     killed-settings|stall\n"
         "                     [--runs N] [--seconds S] [--rows R]\n",
         stderr);
@@ -286,6 +318,10 @@ int main(int argc, char** argv) {
         const int seconds = o.seconds > 0 ? o.seconds : 3;
         return Repeat("measurement frames torn, none taken:", o, kt::test::StillSensors(), {},
                       [seconds](FaultTrials& t) { return t.TornFrames(seconds); });
+    }
+    if (command == "lost-bytes") {
+        if (o.runs == 0) o.runs = 10;
+        return LostBytes(o, o.seconds > 0 ? o.seconds : 10, 0.02);
     }
     if (command == "second-program") {
         if (o.runs == 0) o.runs = 20;

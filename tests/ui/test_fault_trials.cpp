@@ -18,6 +18,7 @@ private slots:
     void cablePulledAtEachMomentAndPluggedBack();
     void faultyLineWhileSamplingAndWriting();
     void tornMeasurementFramesNeverBecomeSamples();
+    void lostBytesTearAnswersAndInventNoSample();
     void secondProgramIsRefusedAndTheFirstGoesOn();
 };
 
@@ -49,6 +50,17 @@ void FaultTrialsTest::tornMeasurementFramesNeverBecomeSamples() {
     h.CreateWindows(false);
     FaultTrials trials(h, 3);
     const std::string failure = trials.TornFrames(2);
+    QVERIFY2(failure.empty(), failure.c_str());
+}
+
+void FaultTrialsTest::lostBytesTearAnswersAndInventNoSample() {
+    kt::sim::ModelConfig turningWithCycles;
+    turningWithCycles.includeCycles = true;
+    MainHarness h(turningWithCycles);
+    QVERIFY(h.Started());
+    h.CreateWindows(false);
+    FaultTrials trials(h, 5);
+    const std::string failure = trials.LostBytes(3, 0.02);
     QVERIFY2(failure.empty(), failure.c_str());
 }
 

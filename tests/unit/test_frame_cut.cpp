@@ -17,6 +17,8 @@ TEST(FrameCut, EndsReadsWhereTheDecoderTakesFrames) {
         const char* bytes;
         K kind;
         int length;
+        int resumedAt = 0;  // where the bytes went on after a pause
+        bool quiet = true;  // the line fell silent after the last byte
     };
     const Case cases[] = {
         {"", K::Incomplete, 0},
@@ -32,7 +34,7 @@ TEST(FrameCut, EndsReadsWhereTheDecoderTakesFrames) {
         {"F4 F4 30", K::Frame, 3},  // outputs only
         {"F4 F4 01 00 00 B4", K::Incomplete, 0},
         {"F4 F4 01 00 00 B4 42", K::Frame, 7},
-        {"F4 F4 05 00 00 B4 42 00 00 20 41 F3", K::Frame, 11},
+        {"F4 F4 05 00 00 B4 42 00 00 20 41 F3 F3", K::Frame, 11},
         {"F4 F4 09 00 00 B4 42 00 00 80 3F", K::Frame, 11},
         {"F4 F4 0F 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
          K::Frame, 27},
@@ -43,10 +45,28 @@ TEST(FrameCut, EndsReadsWhereTheDecoderTakesFrames) {
         {"11 22 F3", K::Incomplete, 0},  // a lone header byte may still become a pair
         {"11 22 33", K::Incomplete, 0},
         {"F5 F5 00 00 00 00 00 00", K::Incomplete, 0},
+        // After a pause: a header pair there tears the frame begun before it; without
+        // one (an answer delivered in pieces) the frame stays whole.
+        {"F4 F4 01 00 00 B4 F4 F4 01 00 00 20 42", K::Torn, 6, 6},
+        {"F3 F3 0C 05 F3 F3 0C 05 00 00 00 11", K::Torn, 4, 4},
+        {"F4 F4 F4 F4 01 00 00 20", K::Torn, 2, 2},
+        {"F4 F4 01 00 F4", K::Incomplete, 0, 4},
+        {"F4 F4 01 00 00 B4 42", K::Frame, 7, 4},
+        {"F4 F4 01 00 00 B4 42 F4 F4", K::Frame, 7, 7},
+        {"11 22 F3 F3 0C 05 00 00 00 11", K::Junk, 2, 2},
+        // A measurement is whole once the line falls silent after it or a header pair
+        // follows; other bytes at once mean its status byte was lost (here: 01).
+        {"F4 F4 01 00 00 B4 42", K::Incomplete, 0, 0, false},
+        {"F4 F4 01 00 00 B4 42 F4", K::Incomplete, 0, 0, false},
+        {"F4 F4 01 00 00 B4 42 F4", K::Torn, 1},
+        {"F4 F4 00 00 B4 42", K::Torn, 1, 0, false},
+        {"F4 F4 01 00 00 B4 42 11", K::Frame, 7, 7},
+        {"F3 F3 0C 05 00 00 00 11 22", K::Frame, 8, 0, false},  // a checksum guards it
     };
     for (const Case& c : cases) {
         const auto bytes = Hex(c.bytes);
-        const FrameCut cut = CutFrame(bytes.data(), static_cast<int>(bytes.size()));
+        const FrameCut cut =
+            CutFrame(bytes.data(), static_cast<int>(bytes.size()), {c.resumedAt, c.quiet});
         EXPECT_EQ(cut.kind, c.kind) << c.bytes;
         EXPECT_EQ(cut.length, c.length) << c.bytes;
     }
