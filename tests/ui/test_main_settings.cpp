@@ -1,6 +1,8 @@
 // config.ini across program starts: read while the main window is constructed and
 // applied like clicks, written at every close, a missing file and a file that cannot be
 // written reported, the output-line dialog's values kept.
+#include <sys/stat.h>
+
 #include <QSpinBox>
 #include <QtTest>
 
@@ -21,6 +23,7 @@ private slots:
     void missingFileIsReportedAndANewFileHoldsTheStartValues();
     void fileThatCannotBeWrittenIsReportedAtClose();
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
+    void pipeDeviceOrHugeFileIsRefusedWithoutWaiting();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
 };
 
@@ -143,6 +146,33 @@ void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
     const measurement::SettingsReadResult back =
         measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
     QVERIFY(!back.failedEntry);  // a good 29-line file again
+}
+
+// A pipe (which would wait for a writer), a link to an endless device and a file far
+// larger than any settings file are not read: the start goes on with the initial states.
+void MainSettingsTest::pipeDeviceOrHugeFileIsRefusedWithoutWaiting() {
+    measurement::AppSettings stored;
+    stored.samplePeriodMs = 500;
+    const std::string huge = FormatSettings(stored) + std::string(70000, ' ');
+    const std::function<void(const QString&)> makes[] = {
+        [&](const QString& path) { WriteAll(path, QByteArray::fromStdString(huge)); },
+        [](const QString& path) { QCOMPARE(mkfifo(path.toLocal8Bit().constData(), 0600), 0); },
+        [](const QString& path) { QVERIFY(QFile::link("/dev/zero", path)); },
+    };
+    const char* reasons[] = {"larger than 65536 bytes", "not a regular file", "not a regular file"};
+    for (int i = 0; i < 3; ++i) {
+        MainHarness h;
+        const QString path = h.Dir() + "/config.ini";
+        QVERIFY(QFile::remove(path));
+        makes[i](path);
+        kt::test::FakeWarnings log;
+        h.CreateWindows(false, &log);
+        QVERIFY(h.dialogs.messages.empty());
+        QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
+        QCOMPARE(log.Lines().at(0), "warning: " + path.toStdString() + ": cannot be read (" +
+                                        reasons[i] + "); initial settings used");
+        kt::ui::DestroyForms();
+    }
 }
 
 // A close killed while writing left its new settings in a hidden temporary file (the

@@ -1,6 +1,8 @@
 // The traffic monitor window with the producers that write to it, the queued hand-over
 // of channel events to the user-interface thread, and the JPEG reader of the mode
 // pictures.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -331,14 +333,27 @@ void MonitorWindowTest::jpegRejectsBrokenFilesAndKeepsTheImage() {
     const QString empty = dir.filePath("empty.jpg");
     WriteBytes(empty, QByteArray());
 
+    // A pipe would wait for a writer, a link to an endless device would be read forever.
+    const QString pipe = dir.filePath("pipe.jpg");
+    QCOMPARE(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    const QString zeros = dir.filePath("zeros.jpg");
+    QVERIFY(QFile::link("/dev/zero", zeros));
+
     QImage kept(3, 2, QImage::Format_RGB32);
     kept.fill(Qt::green);
     const QImage original = kept.copy();
-    for (const QString& path :
-         {dir.filePath("missing.jpg"), truncated, headerOnly, text, empty, dir.path()}) {
-        QVERIFY2(!ui::LoadJpegImage(path.toStdString(), kept), qPrintable(path));
+    test::FakeWarnings log;
+    for (const QString& path : {dir.filePath("missing.jpg"), truncated, headerOnly, text, empty,
+                                dir.path(), pipe, zeros}) {
+        QVERIFY2(!ui::LoadJpegImage(path.toStdString(), kept, &log), qPrintable(path));
         QCOMPARE(kept, original);
     }
+    // The folder, the pipe and the device are refused and reported; the rest fail quietly.
+    const std::string refused = ": picture not loaded: not a regular file";
+    QCOMPARE(log.Lines(),
+             (std::vector<std::string>{"warning: " + dir.path().toStdString() + refused,
+                                       "warning: " + pipe.toStdString() + refused,
+                                       "warning: " + zeros.toStdString() + refused}));
 }
 
 QTEST_MAIN(MonitorWindowTest)
