@@ -1,5 +1,6 @@
 // KT210V-PC: the application object, the seven windows in their start-up order and the
-// message loop. SIGTERM and SIGINT close the main window the way "zakończ" does.
+// message loop. SIGTERM and SIGINT close the main window the way "zakończ" does; a
+// second one while the first is unanswered ends the program at once.
 #include "Main.h"
 
 #include <sys/socket.h>
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+
+#include "TerminationSignals.h"
 
 namespace {
 
@@ -42,18 +45,14 @@ public:
     }
 };
 
-// A signal handler may only write to a descriptor; the loop reads the other end.
+// The handler writes to one end, the loop reads the other.
 int signalPipe[2] = {-1, -1};
 // A signal that came while the main window was still being built (its missing-settings
 // box open): the box is closed and the program ends once construction is over.
 bool quitBeforeStart = false;
 
-void OnTerminationSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
-
-// Routes SIGTERM and SIGINT to "zakończ" on the user-interface thread.
+// Routes SIGTERM and SIGINT to "zakończ" on the user-interface thread; a second signal
+// while the loop has not yet acted on the first ends the program at once.
 std::unique_ptr<QSocketNotifier> InstallTerminationHandler() {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return nullptr;
     auto notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -66,13 +65,9 @@ std::unique_ptr<QSocketNotifier> InstallTerminationHandler() {
             quitBeforeStart = true;
             if (QWidget* box = QApplication::activeModalWidget()) box->close();
         }
+        kt::device::TerminationHandled();
     });
-    struct sigaction action = {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    kt::device::InstallTerminationSignals(signalPipe[1]);
     return notifier;
 }
 
@@ -100,6 +95,9 @@ int main(int argc, char* argv[]) {
         // The desktop entry's name, so that the desktop shows its icon for the window.
         QGuiApplication::setDesktopFileName(QStringLiteral("kt210v-pc"));
         termination = InstallTerminationHandler();
+        // A write past the file-size limit (ulimit -f) fails with EFBIG and the save
+        // reports it, instead of the signal ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
 
         kt::ui::CreateForms();
         if (quitBeforeStart) {

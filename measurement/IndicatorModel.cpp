@@ -77,6 +77,14 @@ void IndicatorModel::ShowValue(Channel& channel, float value) {
     if (const auto position = GaugePositionOf(value)) channel.gaugePosition = *position;
 }
 
+std::string_view IndicatorModel::FieldText(const Channel& channel, size_t room) {
+    if (!channel.display.shown) return channel.displayText;  // the dashes
+    if (!std::isfinite(channel.display.value) || channel.displayText.size() > room) {
+        return kOverflowText;
+    }
+    return channel.displayText;
+}
+
 void IndicatorModel::ShowCycles(Channel& channel, bool counted, float cycles) {
     if (!counted) {
         if (channel.cyclesShown) channel.cycleText = kNoCyclesText;

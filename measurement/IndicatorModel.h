@@ -6,7 +6,8 @@
 // Everything runs on the user-interface thread. Following a sample formats at most one
 // display text per channel, and a cycle text only when the count changes, into strings
 // that keep their storage: no allocation for any reading below 1e10 (longer texts, of
-// values no sensor reports, pass through one temporary string).
+// values no sensor reports, pass through one temporary string). The fields show such
+// values as kOverflowText.
 #pragma once
 
 #include <optional>
@@ -23,6 +24,15 @@ inline constexpr int kChannelCount = 3;
 inline constexpr int kGaugeMax = 360;
 // What a cycle display shows outside the cycle-counting output mode.
 inline constexpr std::string_view kNoCyclesText = "-------";
+// What an angle's field shows for a value it cannot show: one that is not finite, or
+// whose text has more characters than the field holds. A cut text would read as a
+// plausible, wrong number (the tail of 1e30's text reads "55040.0000").
+inline constexpr std::string_view kOverflowText = "-OVER-";
+// Characters of "%3.4f" text the fields hold in their bold fonts, at most: the large
+// display (48 px in 313) "9999.9999" or "-999.9999", the chart tab's readout (16 px in
+// 97) "999.9999" or "-99.9999".
+inline constexpr size_t kDisplayRoom = 9;
+inline constexpr size_t kReadoutRoom = 8;
 
 // A pixel of the 120 x 120 dial, origin at the top left, y growing downward.
 struct DialPoint {
@@ -63,9 +73,14 @@ public:
 
     // The large display: the last value shown and whether there was one.
     const ChannelDisplay& Display(int channel) const { return channels_[Index(channel)].display; }
-    // "%3.4f" of the display's value (decimal point), or "-------------" before any.
+    // The large display's text: "%3.4f" of the display's value (decimal point), or
+    // "-------------" before any; kOverflowText when the display cannot show the value.
     std::string_view DisplayText(int channel) const {
-        return channels_[Index(channel)].displayText;
+        return FieldText(channels_[Index(channel)], kDisplayRoom);
+    }
+    // The same text for the chart tab's narrower readout.
+    std::string_view ReadoutText(int channel) const {
+        return FieldText(channels_[Index(channel)], kReadoutRoom);
     }
     // The count in the general form while cycles are counted, else "-------".
     std::string_view CycleText(int channel) const { return channels_[Index(channel)].cycleText; }
@@ -92,6 +107,7 @@ private:
 
     // Channel numbers come from the program's own controls; anything else is channel 0.
     static int Index(int channel) { return channel >= 0 && channel < kChannelCount ? channel : 0; }
+    static std::string_view FieldText(const Channel& channel, size_t room);
     void ShowValue(Channel& channel, float value);
     void ShowCycles(Channel& channel, bool counted, float cycles);
 

@@ -22,6 +22,8 @@ namespace kt::measurement {
 inline constexpr const char* kSettingsFileName = "config.ini";
 inline constexpr const char* kMissingSettingsMessage = "nie odnaleziono pliku konfiguracyjnego!";
 inline constexpr int kSettingsEntryCount = 29;
+// A written file holds about 540 bytes; a far larger one is not taken for settings.
+inline constexpr std::size_t kMaxSettingsFileBytes = 64 * 1024;
 
 // Limits of the sampling-period field; a stored period is brought into them.
 inline constexpr int32_t kMinSamplePeriodMs = 10;

@@ -62,10 +62,11 @@ DeviceTab::DeviceTab(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
 DeviceTab::~DeviceTab() = default;
 
 void DeviceTab::Attach(device::DeviceState& state, device::FrameSender& sender,
-                       device::NumberFormat format) {
+                       device::NumberFormat format, device::Log& log) {
     state_ = &state;
     sender_ = &sender;
     format_ = format;
+    log_ = &log;
 }
 
 void DeviceTab::AttachDialogs(TWartoscForm* wartosc, TMnoznikForm* mnoznik) {
@@ -217,7 +218,7 @@ void DeviceTab::SetModeSelection(int index) {
 
 void DeviceTab::LoadModePicture(const std::string& path) {
     QImage image;
-    if (!LoadJpegImage(path, image)) return;  // the picture stays as it was
+    if (!LoadJpegImage(path, image, log_)) return;  // the picture stays as it was
     modeImage_ = image;
     ShowModePicture();
 }

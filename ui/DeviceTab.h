@@ -16,6 +16,7 @@
 #include "DeviceState.h"
 #include "DeviceView.h"
 #include "Frames.h"
+#include "Log.h"
 #include "Numbers.h"
 
 class QKeyEvent;
@@ -38,9 +39,10 @@ public:
     explicit DeviceTab(QWidget* parent = nullptr);
     ~DeviceTab() override;
 
-    // The device core this tab edits; set once, before the tab is used.
+    // The device core this tab edits and where a mode picture that cannot be read is
+    // reported; set once, before the tab is used.
     void Attach(device::DeviceState& state, device::FrameSender& sender,
-                device::NumberFormat format);
+                device::NumberFormat format, device::Log& log);
     // The dialogs that show zero, offset and multiplier values (null: none).
     void AttachDialogs(TWartoscForm* wartosc, TMnoznikForm* mnoznik);
     // The tab that shows the sensors' captions, "Aktywny" boxes and correction values.
@@ -108,6 +110,7 @@ private:
     device::DeviceState* state_ = nullptr;
     device::FrameSender* sender_ = nullptr;
     device::NumberFormat format_;
+    device::Log* log_ = nullptr;
     TWartoscForm* wartosc_ = nullptr;
     TMnoznikForm* mnoznik_ = nullptr;
     IndicatorTab* indicator_ = nullptr;

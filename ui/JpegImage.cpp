@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ReadRegularFile.h"
+
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 // After jpeglib.h: the error codes and ERREXIT.
@@ -35,9 +37,9 @@ jpeg_error_mgr* RouteErrors(ErrorManager& errors) {
     return routed;
 }
 
-// Decodes the open file into `image`. No object with a destructor is alive in this frame
-// across the library calls, so the jump back from ExitOnError skips nothing.
-bool Decode(std::FILE* file, QImage& image) {
+// Decodes the file's bytes into `image`. No object with a destructor is alive in this
+// frame across the library calls, so the jump back from ExitOnError skips nothing.
+bool Decode(const std::string& bytes, QImage& image) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = RouteErrors(errors);
@@ -46,7 +48,7 @@ bool Decode(std::FILE* file, QImage& image) {
         return false;
     }
     jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     jpeg_read_header(&info, TRUE);
     const bool gray = info.jpeg_color_space == JCS_GRAYSCALE;
     if (!gray && info.jpeg_color_space != JCS_YCbCr && info.jpeg_color_space != JCS_RGB) {
@@ -170,13 +172,16 @@ bool EncodeJpeg(const QImage& image, int quality, std::string& bytes, std::strin
     return ok;
 }
 
-bool LoadJpegImage(const std::string& path, QImage& out) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
+bool LoadJpegImage(const std::string& path, QImage& out, device::Log* log) {
+    const measurement::RegularFileRead file = measurement::ReadRegularFile(path, kMaxJpegFileBytes);
+    if (!file.ok()) {
+        if (log != nullptr && file.status != measurement::RegularFileRead::Status::Missing) {
+            log->Warning(path + ": picture not loaded: " + file.reason);
+        }
+        return false;
+    }
     QImage image;
-    const bool ok = Decode(file, image);
-    std::fclose(file);
-    if (!ok) return false;
+    if (!Decode(file.bytes, image)) return false;
     out = std::move(image);
     return true;
 }

@@ -77,7 +77,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     device::Log& log = options.log != nullptr ? *options.log : stderrLog_;
     core_ = std::make_unique<device::DeviceCore>(
         device::DeviceCoreSetup{*queue_, DevicePage(), *dialogs_, log, format_, startupDirectory_});
-    DevicePage().Attach(core_->State(), core_->Sender(), format_);
+    DevicePage().Attach(core_->State(), core_->Sender(), format_, log);
     connect(&DevicePage(), &DeviceTab::wizardRequested, this, &TForm1::BitBtn13Click);
 
     State().baudRate = device::kDefaultBaudRate;

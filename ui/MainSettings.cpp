@@ -1,13 +1,14 @@
 // "config.ini" in the main window: read while the window is constructed and applied to
 // the controls as clicks would, written whenever the window closes. The file goes
 // through the one writer of the program (temporary file, sync, rename), so a close that
-// is interrupted never leaves half a file; a failure is reported with its reason.
-#include <QFile>
-
+// is interrupted never leaves half a file; a failure is reported with its reason. Only
+// a regular file of a settings file's size is read: a pipe or a link to a device in its
+// place must not hold up the start.
 #include "AtomicFile.h"
 #include "ChartTab.h"
 #include "IndicatorTab.h"
 #include "Main.h"
+#include "ReadRegularFile.h"
 #include "RegistrationTab.h"
 
 namespace kt::ui {
@@ -47,23 +48,23 @@ std::string TForm1::SettingsPath() const {
 
 // Reads the file and applies each value as the operator's click would; the port name
 // takes effect once the whole file has been read. A missing file is reported before the
-// window shows; an entry that cannot be read keeps its initial state, as do all after it.
+// window shows; a file that cannot be read or is refused leaves every entry in its initial
+// state; an entry that cannot be read keeps its initial state, as do all after it.
 void TForm1::ReadSettings() {
-    QFile file(QString::fromStdString(SettingsPath()));
-    if (!file.exists()) {
+    const measurement::RegularFileRead file =
+        measurement::ReadRegularFile(SettingsPath(), measurement::kMaxSettingsFileBytes);
+    if (file.status == measurement::RegularFileRead::Status::Missing) {
         dialogs_->ShowPlainMessage(measurement::kMissingSettingsMessage);
         ApplySettings();
         return;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        core_->Warnings().Warning(SettingsPath() + ": cannot be read (" +
-                                  file.errorString().toStdString() + "); initial settings used");
+    if (!file.ok()) {
+        core_->Warnings().Warning(SettingsPath() + ": cannot be read (" + file.reason +
+                                  "); initial settings used");
         ApplySettings();
         return;
     }
-    const QByteArray bytes = file.readAll();
-    const measurement::SettingsReadResult read =
-        measurement::ParseSettings(std::string_view(bytes.constData(), bytes.size()));
+    const measurement::SettingsReadResult read = measurement::ParseSettings(file.bytes);
     if (read.failedEntry) {
         core_->Warnings().Warning(
             SettingsPath() + ": entry " + std::to_string(*read.failedEntry) + " (\"" +

@@ -93,9 +93,10 @@ public:
 
     // Constructs the windows with the start-up directory current, as the program does.
     // Without `autoConnect` the one-second connection timer is stopped before it can fire.
-    void CreateWindows(bool autoConnect = true) {
+    // Warnings go to `log`, or to standard error.
+    void CreateWindows(bool autoConnect = true, device::Log* log = nullptr) {
         QDir::setCurrent(dir_.path());
-        ui::CreateForms({&dialogs, device::NumberFormat{','}});
+        ui::CreateForms({&dialogs, device::NumberFormat{','}, log});
         if (!autoConnect) ui::Form1->Timer3->stop();
         QDir::setCurrent(previousDir_);
         ui::Form1->show();

@@ -458,18 +458,19 @@ void IndicatorTabTest::readingsAtTheEdges_data() {
     QTest::newRow("45") << 45.0f << uint8_t{0} << "45.0000" << 45 << QPoint(94, 23);
     QTest::newRow("180") << 180.0f << uint8_t{0x10} << "180.0000" << 180 << QPoint(9, 58);
     QTest::newRow("-20") << -20.0f << uint8_t{0} << "-20.0000" << 0 << QPoint(105, 76);
-    QTest::newRow("1e10") << 1e10f << uint8_t{0} << "10000000000.0000" << 360 << QPoint(67, 108);
-    QTest::newRow("-1e10") << -1e10f << uint8_t{0} << "-10000000000.0000" << 0 << QPoint(67, 9);
-    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << uint8_t{0x10} << "nan" << -1
-                         << kept;
-    QTest::newRow("+inf") << inf << uint8_t{0} << "inf" << 360 << kept;
-    QTest::newRow("-inf") << -inf << uint8_t{0} << "-inf" << 0 << kept;
+    QTest::newRow("1e10") << 1e10f << uint8_t{0} << "-OVER-" << 360 << QPoint(67, 108);
+    QTest::newRow("-1e10") << -1e10f << uint8_t{0} << "-OVER-" << 0 << QPoint(67, 9);
+    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << uint8_t{0x10} << "-OVER-"
+                         << -1 << kept;
+    QTest::newRow("+inf") << inf << uint8_t{0} << "-OVER-" << 360 << kept;
+    QTest::newRow("-inf") << -inf << uint8_t{0} << "-OVER-" << 0 << kept;
 }
 
-// Raw answers through the window: every value reaches the displays as "%3.4f"; the gauge
-// holds within 0..360 and the needle follows the value, except where a value has no
-// position (NaN) or direction (NaN, infinities): there they stay as they were. Chart
-// recording and automatic registration take the same answers.
+// Raw answers through the window: every value reaches the displays as "%3.4f", or as the
+// overflow mark where they cannot show it; the gauge holds within 0..360 and the needle
+// follows the value, except where a value has no position (NaN) or direction (NaN,
+// infinities): there they stay as they were. Chart recording and automatic registration
+// take the same answers.
 void IndicatorTabTest::readingsAtTheEdges() {
     QFETCH(float, value);
     QFETCH(uint8_t, outputs);
@@ -732,10 +733,10 @@ void IndicatorTabTest::periodFieldKeepsTheLastValidValueWhileTyping() {
 }
 
 // Every caption and text of the four tabs is as wide as its control at most, with the
-// displays filled with the widest readings the sensors give.
+// displays and readouts showing the widest texts they take, and the overflow mark.
 void IndicatorTabTest::everyTextFitsItsControl() {
     QVERIFY(Connect(Device::Plain));
-    Inject(MeasurementBytes(0x3F, {359.9999f, 359.9999f, 359.9999f}));
+    Inject(MeasurementBytes(0x07, {9999.999f, -999.999f, 999.999f}));
     auto* pages = h_->Find<QTabWidget>("PageControl1");
     QStringList misfits;
     for (int page = 0; page < pages->count(); ++page) {

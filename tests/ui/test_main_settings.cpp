@@ -21,6 +21,7 @@ private slots:
     void missingFileIsReportedAndANewFileHoldsTheStartValues();
     void fileThatCannotBeWrittenIsReportedAtClose();
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
+    void endlessOrHugeFileIsRefused();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
 };
 
@@ -143,6 +144,31 @@ void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
     const measurement::SettingsReadResult back =
         measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
     QVERIFY(!back.failedEntry);  // a good 29-line file again
+}
+
+// A link to an endless device and a file far larger than any settings file are not read
+// (a pipe: app_sigterm.sh): the start goes on with the initial states and says why.
+void MainSettingsTest::endlessOrHugeFileIsRefused() {
+    measurement::AppSettings stored;
+    stored.samplePeriodMs = 500;
+    for (const std::string reason : {"larger than 65536 bytes", "not a regular file"}) {
+        MainHarness h;
+        const QString path = h.Dir() + "/config.ini";
+        QVERIFY(QFile::remove(path));
+        if (reason[0] == 'l') {
+            WriteAll(path,
+                     QByteArray::fromStdString(FormatSettings(stored) + std::string(70000, ' ')));
+        } else {
+            QVERIFY(QFile::link("/dev/zero", path));
+        }
+        kt::test::FakeWarnings log;
+        h.CreateWindows(false, &log);
+        QVERIFY(h.dialogs.messages.empty());
+        QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
+        QCOMPARE(log.Lines().at(0), "warning: " + path.toStdString() + ": cannot be read (" +
+                                        reason + "); initial settings used");
+        kt::ui::DestroyForms();
+    }
 }
 
 // A close killed while writing left its new settings in a hidden temporary file (the

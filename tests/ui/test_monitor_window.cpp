@@ -1,6 +1,8 @@
 // The traffic monitor window with the producers that write to it, the queued hand-over
 // of channel events to the user-interface thread, and the JPEG reader of the mode
 // pictures.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -331,14 +333,22 @@ void MonitorWindowTest::jpegRejectsBrokenFilesAndKeepsTheImage() {
     const QString empty = dir.filePath("empty.jpg");
     WriteBytes(empty, QByteArray());
 
+    const QString pipe = dir.filePath("pipe.jpg");  // would wait for a writer
+    QCOMPARE(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+
     QImage kept(3, 2, QImage::Format_RGB32);
     kept.fill(Qt::green);
     const QImage original = kept.copy();
+    test::FakeWarnings log;
     for (const QString& path :
-         {dir.filePath("missing.jpg"), truncated, headerOnly, text, empty, dir.path()}) {
-        QVERIFY2(!ui::LoadJpegImage(path.toStdString(), kept), qPrintable(path));
+         {dir.filePath("missing.jpg"), truncated, headerOnly, text, empty, dir.path(), pipe}) {
+        QVERIFY2(!ui::LoadJpegImage(path.toStdString(), kept, &log), qPrintable(path));
         QCOMPARE(kept, original);
     }
+    // The folder and the pipe are refused and reported; the rest fail quietly.
+    QCOMPARE(log.Lines().size(), size_t{2});
+    QCOMPARE(log.Lines()[1],
+             "warning: " + pipe.toStdString() + ": picture not loaded: not a regular file");
 }
 
 QTEST_MAIN(MonitorWindowTest)
