@@ -28,11 +28,9 @@ inline constexpr std::string_view kNoCyclesText = "-------";
 // whose text has more characters than the field holds. A cut text would read as a
 // plausible, wrong number (the tail of 1e30's text reads "55040.0000").
 inline constexpr std::string_view kOverflowText = "-OVER-";
-// Characters of "%3.4f" text the fields hold in their bold fonts, at most: the large
-// display (48 px in 313) "9999.9999" or "-999.9999", the chart tab's readout (16 px in
-// 97) "999.9999" or "-99.9999".
+// Characters of "%3.4f" text the large display holds in its bold 48 px font (313 px),
+// at most: "9999.9999" or "-999.9999".
 inline constexpr size_t kDisplayRoom = 9;
-inline constexpr size_t kReadoutRoom = 8;
 
 // A pixel of the 120 x 120 dial, origin at the top left, y growing downward.
 struct DialPoint {
@@ -78,10 +76,9 @@ public:
     std::string_view DisplayText(int channel) const {
         return FieldText(channels_[Index(channel)], kDisplayRoom);
     }
-    // The same text for the chart tab's narrower readout.
-    std::string_view ReadoutText(int channel) const {
-        return FieldText(channels_[Index(channel)], kReadoutRoom);
-    }
+    // The text as formatted, never marked: the chart tab's readout keeps what the
+    // indicator sent (a field that scrolls).
+    std::string_view ValueText(int channel) const { return channels_[Index(channel)].displayText; }
     // The count in the general form while cycles are counted, else "-------".
     std::string_view CycleText(int channel) const { return channels_[Index(channel)].cycleText; }
     int GaugePosition(int channel) const { return channels_[Index(channel)].gaugePosition; }

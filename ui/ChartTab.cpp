@@ -111,9 +111,9 @@ bool ChartTab::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// The readouts show the indicator's text of each channel that took the sample (the
-// overflow mark where a readout cannot show it); the channel points, with the values
-// themselves, join the chart while recording.
+// The readouts show the indicator's text of each channel that took the sample, from its
+// first character (a text longer than the field must not read as its plausible tail);
+// the channel points join the chart while recording.
 void ChartTab::OnChannelSample(const Sample& sample) {
     if (!indicator_ || !store_) return;
     ChartSample points;
@@ -122,9 +122,10 @@ void ChartTab::OnChannelSample(const Sample& sample) {
         if (!indicator_->TakesSample(channel, sample)) continue;
         points.active[static_cast<size_t>(channel)] = true;
         points.angle[static_cast<size_t>(channel)] = sample.angle[channel];
-        const std::string_view text = indicator_->ReadoutText(channel);
+        const std::string_view text = indicator_->ValueText(channel);
         readouts_[channel]->setText(
             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        readouts_[channel]->setCursorPosition(0);
     }
     if (!recording_) return;
     store_->AppendChannelPoints(points);

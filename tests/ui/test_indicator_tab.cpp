@@ -732,13 +732,17 @@ void IndicatorTabTest::periodFieldKeepsTheLastValidValueWhileTyping() {
     QCOMPARE(Sampling().PeriodMs(), int64_t{10000000});
 }
 
-// Every caption and text of the four tabs is as wide as its control at most, with the
-// displays and readouts showing the widest texts they take, and the overflow mark.
+// Every caption and text of the four tabs is as wide as its control at most: the large
+// displays with the widest texts they take, then every tab with readings of the
+// indicator's range (the chart's readouts keep longer texts and scroll).
 void IndicatorTabTest::everyTextFitsItsControl() {
     QVERIFY(Connect(Device::Plain));
-    Inject(MeasurementBytes(0x07, {9999.999f, -999.999f, 999.999f}));
     auto* pages = h_->Find<QTabWidget>("PageControl1");
-    QStringList misfits;
+    pages->setCurrentIndex(0);
+    Inject(MeasurementBytes(0x07, {9999.999f, -999.999f, 999.999f}));
+    QApplication::processEvents();
+    QStringList misfits = test::TextMisfits(h_->Find<QWidget>("TabSheet1"));
+    Inject(MeasurementBytes(0x37, {359.9999f, 359.9999f, 359.9999f}));
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);
         QApplication::processEvents();

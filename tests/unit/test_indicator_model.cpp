@@ -104,7 +104,7 @@ TEST(IndicatorModel, DisplayGaugeAndDialOfEveryKindOfValue) {
     struct Case {
         float value;
         const char* text;     // large display
-        const char* readout;  // chart tab readout
+        const char* readout;  // chart tab readout: never marked
         int gauge;
         float dial;
     };
@@ -112,15 +112,16 @@ TEST(IndicatorModel, DisplayGaugeAndDialOfEveryKindOfValue) {
     const Case cases[] = {
         {359.99994f, "359.9999", "359.9999", 359, 359.99994f},
         {12.34567f, "12.3457", "12.3457", 12, 12.34567f},
-        {-359.9f, "-359.9000", "-OVER-", 0, -359.9f},
-        {9999.999f, "9999.9990", "-OVER-", 360, 9999.999f},
-        {12345.678f, "-OVER-", "-OVER-", 360, 12345.678f},
-        {kNaN, "-OVER-", "-OVER-", 100, 100},
-        {kInf, "-OVER-", "-OVER-", 360, 100},
-        {-kInf, "-OVER-", "-OVER-", 0, 100},
-        {1e30f, "-OVER-", "-OVER-", 360, 1e30f},
-        {-1e30f, "-OVER-", "-OVER-", 0, -1e30f},
-        {-3.4028235e38f, "-OVER-", "-OVER-", 0, -3.4028235e38f},
+        {-359.9f, "-359.9000", "-359.9000", 0, -359.9f},
+        {9999.999f, "9999.9990", "9999.9990", 360, 9999.999f},
+        {12345.678f, "-OVER-", "12345.6777", 360, 12345.678f},
+        {kNaN, "-OVER-", "nan", 100, 100},
+        {kInf, "-OVER-", "inf", 360, 100},
+        {-kInf, "-OVER-", "-inf", 0, 100},
+        {1e30f, "-OVER-", "1000000015047466219876688855040.0000", 360, 1e30f},
+        {-1e30f, "-OVER-", "-1000000015047466219876688855040.0000", 0, -1e30f},
+        {-3.4028235e38f, "-OVER-", "-340282346638528859811704183484516925440.0000", 0,
+         -3.4028235e38f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
@@ -128,7 +129,7 @@ TEST(IndicatorModel, DisplayGaugeAndDialOfEveryKindOfValue) {
         f.model.OnSample(AllPresent(100, 0, 0));
         f.model.OnSample(AllPresent(c.value, 0, 0));
         EXPECT_EQ(f.model.DisplayText(0), c.text);
-        EXPECT_EQ(f.model.ReadoutText(0), c.readout);
+        EXPECT_EQ(f.model.ValueText(0), c.readout);
         EXPECT_TRUE(f.model.Display(0).shown);
         EXPECT_EQ(f.model.GaugePosition(0), c.gauge);
         EXPECT_EQ(f.model.DialValue(0), c.dial);
