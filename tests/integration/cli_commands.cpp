@@ -135,10 +135,20 @@ TEST_F(CliTest, SilentDeviceNamesTheFailedStep) {
 
 TEST_F(CliTest, UsageErrorsSendNothing) {
     const uint64_t before = server.RequestsServed();
-    EXPECT_EQ(Run("set LEDX=1").exitCode, 2);
-    EXPECT_EQ(Run("set LED=abc").exitCode, 2);
-    EXPECT_EQ(Run("set PK1=1,5").exitCode, 2);
-    EXPECT_EQ(Run("frobnicate").exitCode, 2);
+    for (const auto& [args, why] : std::vector<std::pair<std::string, std::string>>{
+             {"set LEDX=1", "unknown key"},
+             {"set LED=abc", "LED must be a whole number"},
+             {"set PK1=1,5", "does not parse"},
+             {"frobnicate", "unknown command"},
+             {"set LED=256", "LED must be a whole number from 0 to 255: '256'"},
+             {"set LED=-1", "LED must be a whole number from 0 to 255"},
+             {"set Q_NR=300", "Q_NR must be a whole number from 0 to 255"},
+             {"record --out .txt --count 2", "--out needs a name before the extension: .txt"},
+             {"record --out sub/.XLS --count 2", "before the extension: sub/.XLS"}}) {
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find(why), std::string::npos) << args << ": " << r.err;
+    }
     EXPECT_EQ(server.RequestsServed(), before);
 }
 

@@ -114,8 +114,10 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
         }
         const auto value = ParseValue(*key, a.substr(eq + 1));
         if (!value) {
-            std::fprintf(stderr, "value of %s does not parse: '%s'\n", key->name.c_str(),
-                         a.substr(eq + 1).c_str());
+            std::fprintf(stderr,
+                         key->byteValue ? "%s must be a whole number from 0 to 255: '%s'\n"
+                                        : "value of %s does not parse: '%s'\n",
+                         key->name.c_str(), a.substr(eq + 1).c_str());
             return EXIT_USAGE;
         }
         wanted.emplace_back(key, *value);
