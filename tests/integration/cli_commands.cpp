@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "PtyServer.h"
 #include "TestSupport.h"
@@ -57,10 +58,11 @@ protected:
         fs::remove_all(dir);
     }
     // Runs the tool with its current directory in the test folder, so "COM1" resolves to
-    // the simulator's link as it would in the program's start-up directory.
-    RunResult Run(const std::string& args) {
-        const std::string cmd =
-            "cd '" + dir.string() + "' && '" KT210V_CLI_PATH "' " + args + " > out.txt 2> err.txt";
+    // the simulator's link as it would in the program's start-up directory. `shell` runs
+    // before it; a redirection in `args` overrides out.txt.
+    RunResult Run(const std::string& args, const std::string& shell = "") {
+        const std::string cmd = "cd '" + dir.string() + "' && " + shell +
+                                "exec '" KT210V_CLI_PATH "' > out.txt 2> err.txt " + args;
         RunResult r;
         const double t0 = kt::test::NowMs();
         const int status = std::system(cmd.c_str());
@@ -167,6 +169,27 @@ TEST_F(CliTest, PortsAreOpenedByTheirWholeNameOrExplainedWhenTheyCannotBe) {
     const RunResult r = Run("--port " + longPath.string() + " identify");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("type=KT210V"), std::string::npos) << r.out;
+}
+
+// A failed write ends the run with the system's reason; a file-size limit fails the write
+// (rather than killing the tool) and leaves no temporary file behind.
+TEST_F(CliTest, OutputThatCannotBeWrittenEndsTheRunWithTheReason) {
+    const std::string full = "cannot write standard output: No space left on device";
+    const std::string tooLarge = "cannot write standard output: File too large";
+    for (const auto& [shell, args, exitCode, why] :
+         std::vector<std::tuple<std::string, std::string, int, std::string>>{
+             {"", "identify > /dev/full", 1, full},
+             {"", "sample --period 10 --count 300 > /dev/full", 1, full},
+             {"ulimit -f 1; ", "sample --period 10 --count 300", 1, tooLarge},
+             {"ulimit -f 1; ", "record --out run.txt --period 10 --count 100", 5,
+              "cannot write run.txt: File too large"}}) {
+        const RunResult r = Run(args, shell);
+        EXPECT_EQ(r.exitCode, exitCode) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(why), std::string::npos) << args << ": " << r.err;
+    }
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        EXPECT_EQ(entry.path().filename().string().find("run.txt"), std::string::npos);
+    }
 }
 
 // Lines of the CSV output after its header.

@@ -4,14 +4,15 @@
 #include <cstdio>
 #include <thread>
 
+#include "Commands.h"
+
 namespace kt::cli {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 void ConsoleLog::AppendFrameLine(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    if (PrintLine(line)) FlushOutput();  // each line as it comes, for a reader on a pipe
 }
 
 void ConsoleDialogs::ShowPlainMessage(const std::string& text) {

@@ -9,6 +9,7 @@ namespace kt::cli {
 enum ExitCode : int {
     EXIT_OK = 0,
     EXIT_PORT = 1,
+    EXIT_OUTPUT = 1,  // standard output could not be written
     EXIT_USAGE = 2,
     EXIT_STEP_FAILED = 3,
     EXIT_NOT_CONFIRMED = 4,
@@ -17,6 +18,16 @@ enum ExitCode : int {
 // Set by SIGINT and SIGTERM once InstallInterruptHandlers has run.
 bool Interrupted();
 void InstallInterruptHandlers();
+
+// Standard output with its first failure kept (a full disk, a file-size limit, a closed
+// pipe end): once a line could not be written nothing more is written, the commands end
+// their runs, and FinishOutput reports the reason.
+bool PrintLine(const std::string& line);
+bool FlushOutput();
+bool OutputFailed();
+// Flushes and closes standard output. On a failure there or earlier: prints the reason on
+// standard error and returns EXIT_OUTPUT, unless `rc` already tells of another failure.
+int FinishOutput(int rc);
 
 class CliSession;
 

@@ -119,7 +119,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.Start();
     const auto& counters = sampling.Counters();
     auto done = [&] {
-        return Interrupted() || lost ||
+        return Interrupted() || lost || OutputFailed() ||
                (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
     };
     s.RunUntil(done, options.count > 0 ? -1 : static_cast<int>(options.durationSeconds * 1000),
@@ -131,7 +131,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.Stop();
     s.core.Decode().SetMeasurementListener(nullptr);
 
-    std::fflush(stdout);
+    FlushOutput();
     const double meanMs = counters.samples > 0 ? seconds * 1000 / counters.samples : 0;
     std::fprintf(stderr, "samples=%llu mean_period_ms=%.3f requests=%llu timeouts=%llu\n",
                  static_cast<unsigned long long>(counters.samples), meanMs,
@@ -148,9 +148,7 @@ namespace {
 
 class CsvPrinter : public measurement::SampleSubscriber {
 public:
-    void OnSample(const measurement::Sample& sample) override {
-        std::printf("%s\n", CsvLine(sample).c_str());
-    }
+    void OnSample(const measurement::Sample& sample) override { PrintLine(CsvLine(sample)); }
 };
 
 }  // namespace
@@ -163,7 +161,7 @@ int SampleCommand(const std::string& port, std::vector<std::string> args) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return EXIT_USAGE;
     }
-    std::printf("%s\n", kCsvHeader);
+    PrintLine(kCsvHeader);
     CsvPrinter printer;
     return RunSampling(port, options, printer);
 }
