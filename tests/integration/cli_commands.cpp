@@ -1,5 +1,6 @@
 // kt210v-cli run as a separate process against the simulated indicator on a pty.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -70,6 +72,27 @@ protected:
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = ReadAll(dir / "out.txt");
         r.err = ReadAll(dir / "err.txt");
+        return r;
+    }
+    // Runs the tool; once `trigger` shows in the traffic, `act` gets the tool's process id.
+    // A tool still running 30 s later is killed, so a run that never ends fails.
+    RunResult RunActing(const std::string& args, const std::string& trigger,
+                        const std::function<void(pid_t)>& act) {
+        {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            traffic.clear();
+        }
+        std::atomic<bool> finished{false};
+        std::thread helper([&] {
+            while (!finished && !TrafficHas(trigger)) usleep(10000);
+            const pid_t pid = std::atoi(ReadAll(dir / "pid.txt").c_str());
+            if (!finished && pid > 0) act(pid);
+            for (int i = 0; i < 3000 && !finished; ++i) usleep(10000);
+            if (!finished && pid > 0) kill(pid, SIGKILL);
+        });
+        const RunResult r = Run(args, "echo $$ > pid.txt && ");
+        finished = true;
+        helper.join();
         return r;
     }
     bool TrafficHas(const std::string& text) {
@@ -235,22 +258,20 @@ TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
     EXPECT_EQ(server.RequestsServed(), before);
 }
 
-// A pulled cable ends the run at once: the rows so far stay printed, the reason goes to
-// standard error, and the exit code says the port was lost.
-TEST_F(CliTest, SampleEndsWhenThePortIsLost) {
-    // The cable is pulled once the sampling has begun (after the first measurement request).
-    std::atomic<bool> finished{false};
-    std::thread puller([&] {
-        while (!finished && !TrafficHas("F1 F1 07")) usleep(10000);
-        if (!finished) server.UnplugAfter(300);
-    });
-    const RunResult r = Run("sample --period 20 --duration 120");
-    finished = true;
-    puller.join();
-    EXPECT_EQ(r.exitCode, 1) << r.err;  // ended by the loss, long before its 120 s
-    EXPECT_FALSE(Rows(r.out).empty());
-    EXPECT_NE(r.err.find("lost"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("hung up"), std::string::npos) << r.err;
+// A pulled cable ends every command at once: identifying (the wizard's steps running),
+// monitoring, sampling (the rows so far stay printed). The reason goes to standard error.
+TEST_F(CliTest, ALostPortEndsEveryCommandAtOnce) {
+    for (const auto& [args, trigger] : std::vector<std::pair<std::string, std::string>>{
+             {"identify", "F1 F1 20"},  // the device type asked
+             {"monitor", "F1 F1 15"},   // the last steps asked
+             {"sample --period 20 --duration 120", "F1 F1 07"}}) {
+        ASSERT_TRUE(server.Replug()) << server.LastError();
+        const RunResult r = RunActing(args, trigger, [&](pid_t) { server.UnplugAfter(1000); });
+        EXPECT_EQ(r.exitCode, 1) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("hung up"), std::string::npos) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("ended: the port COM1 was lost"), std::string::npos) << r.err;
+        EXPECT_TRUE(args.rfind("sample", 0) != 0 || !Rows(r.out).empty()) << r.out;
+    }
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

@@ -59,6 +59,7 @@ int ConnectSession(CliSession& s, const std::string& port) {
     }
     s.RunUntil([&] { return s.State().deviceReady || StepFailed(s.Wizard()); }, kIdentifyTimeoutMs,
                false);
+    if (s.PortLost()) return PortLostExit(port, "identification");
     if (!s.State().deviceReady) {
         const int step = s.Wizard().wizardStep();
         std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer\n", step,
@@ -66,6 +67,11 @@ int ConnectSession(CliSession& s, const std::string& port) {
         return EXIT_STEP_FAILED;
     }
     return EXIT_OK;
+}
+
+int PortLostExit(const std::string& port, const char* activity) {
+    std::fprintf(stderr, "%s ended: the port %s was lost\n", activity, port.c_str());
+    return EXIT_PORT;
 }
 
 namespace {
@@ -171,6 +177,7 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
         }
         return EXIT_OK;
     }
+    if (s.PortLost()) return PortLostExit(port, "set");
     for (const auto& [key, value] : wanted) {
         if (!Agrees(*key, s.State().Set, s.State().Stan)) {
             std::fprintf(stderr, "%s not confirmed: asked %s, indicator reports %s\n",
@@ -187,7 +194,7 @@ int Monitor(const std::string& port) {
     s.log.visible = true;
     if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
     s.RunUntil([] { return Interrupted() || OutputFailed(); }, -1, true);
-    return EXIT_OK;
+    return s.PortLost() ? PortLostExit(port, "monitor") : EXIT_OK;
 }
 
 }  // namespace kt::cli

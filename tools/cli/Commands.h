@@ -35,6 +35,9 @@ class CliSession;
 // the reason on standard error and the exit code.
 int ConnectSession(CliSession& session, const std::string& port);
 
+// Says on standard error that `activity` ended because the port was lost; EXIT_PORT.
+int PortLostExit(const std::string& port, const char* activity);
+
 int Identify(const std::string& port);
 int SetValues(const std::string& port, const std::vector<std::string>& assignments);
 int Monitor(const std::string& port);

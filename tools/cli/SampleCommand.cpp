@@ -108,18 +108,13 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.SetRealTime(options.realTime);
     sampling.Subscribe(subscriber);
     s.core.Decode().SetMeasurementListener(&sampling);
-    bool lost = false;
-    s.core.SetPortLostHandler([&] {
-        sampling.Halt();
-        lost = true;
-    });
     s.AttachSampling(&sampling);
 
     const auto start = std::chrono::steady_clock::now();
     sampling.Start();
     const auto& counters = sampling.Counters();
     auto done = [&] {
-        return Interrupted() || lost || OutputFailed() ||
+        return Interrupted() || OutputFailed() ||
                (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
     };
     s.RunUntil(done, options.count > 0 ? -1 : static_cast<int>(options.durationSeconds * 1000),
@@ -137,11 +132,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
                  static_cast<unsigned long long>(counters.samples), meanMs,
                  static_cast<unsigned long long>(counters.requests),
                  static_cast<unsigned long long>(counters.realTimeTimeouts));
-    if (lost) {
-        std::fprintf(stderr, "sampling ended: the port %s was lost\n", port.c_str());
-        return EXIT_PORT;
-    }
-    return EXIT_OK;
+    return s.PortLost() ? PortLostExit(port, "sampling") : EXIT_OK;
 }
 
 namespace {
