@@ -274,6 +274,21 @@ TEST_F(CliTest, ALostPortEndsEveryCommandAtOnce) {
     }
 }
 
+// A closed terminal (SIGHUP) ends a recording as Ctrl-C and SIGTERM do: the rows are saved.
+TEST_F(CliTest, RecordSavesItsRowsWhenStoppedBySignal) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        fs::remove(dir / "run.txt");
+        const RunResult r = RunActing("record --out run.txt --period 20 --duration 60", "F1 F1 07",
+                                      [signal](pid_t pid) {
+                                          usleep(300000);
+                                          kill(pid, signal);
+                                      });
+        EXPECT_EQ(r.exitCode, 0) << signal << ": " << r.err;
+        EXPECT_NE(r.err.find("rows="), std::string::npos) << r.err;
+        EXPECT_NE(ReadAll(dir / "run.txt").find("Czujnik_0"), std::string::npos) << signal;
+    }
+}
+
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {
     const std::string cmd = "cd '" + dir.string() +
                             "' && timeout --preserve-status -s INT 4 '" KT210V_CLI_PATH

@@ -134,6 +134,7 @@ int FinishOutput(int rc) {
 void InstallInterruptHandlers() {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    std::signal(SIGHUP, OnInterrupt);  // the terminal closed: end the run as cleanly
 }
 
 int Identify(const std::string& port) {

@@ -15,7 +15,7 @@ enum ExitCode : int {
     EXIT_NOT_CONFIRMED = 4,
 };
 
-// Set by SIGINT and SIGTERM once InstallInterruptHandlers has run.
+// Set by SIGINT, SIGTERM and SIGHUP once InstallInterruptHandlers has run.
 bool Interrupted();
 void InstallInterruptHandlers();
 
