@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -245,6 +247,19 @@ TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
     const std::string row = Rows(r.out).back();
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), 8);
     EXPECT_EQ(row.find(",,"), std::string::npos) << row;
+}
+
+// One spelling for values that are not finite numbers; whole cycle counts as integers.
+TEST_F(CliTest, SampleWritesOddValuesInOneForm) {
+    kt::sim::ModelConfig odd;  // sensor 1 turns infinitely fast, sensor 2 at 1e36 deg/s
+    odd.speedDegPerSecond = {10, INFINITY, 1e36};
+    odd.includeCycles = true;
+    PtyServer oddServer(odd);
+    ASSERT_TRUE(oddServer.Start((dir / "ODD").string())) << oddServer.LastError();
+    const RunResult r = Run("--port ODD sample --period 20 --count 5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::regex row(R"(\d+\.\d{3},\d+\.\d{4},nan,\d+\.\d{4},\d+,(nan|inf),\d+,[01],[01])");
+    for (const std::string& line : Rows(r.out)) EXPECT_TRUE(std::regex_match(line, row)) << line;
 }
 
 TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {

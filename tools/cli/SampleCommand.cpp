@@ -1,6 +1,8 @@
 #include "SampleCommand.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "CliSession.h"
@@ -72,20 +74,34 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
     return error.empty();
 }
 
+namespace {
+
+// Fixed notation with a decimal point whatever the locale; values that are not finite
+// numbers as nan, inf and -inf, and -0 as 0.
+std::string CsvNumber(double x, int decimals) {
+    if (std::isnan(x)) return "nan";
+    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+    if (x == 0) x = 0;
+    char text[400];  // the largest double has 309 digits before the point
+    const auto end = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, decimals);
+    return std::string(text, end.ptr);
+}
+
+}  // namespace
+
 std::string CsvLine(const measurement::Sample& s) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", s.elapsed);
-    std::string line = text;
+    std::string line = CsvNumber(s.elapsed, 3);
     for (int i = 0; i < 3; ++i) {
         line += ',';
-        if (!s.sensorPresent[i]) continue;
-        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(s.angle[i]));
-        line += text;
+        if (s.sensorPresent[i]) line += CsvNumber(s.angle[i], 4);
     }
+    // A whole count (every count a working indicator sends) as an integer, anything else
+    // in the angles' form.
     for (int i = 0; i < 3; ++i) {
         line += ',';
+        const double cycles = s.cycles[i];
         if (s.sensorPresent[i] && s.cyclesInFrame) {
-            line += device::GeneralForm(static_cast<double>(s.cycles[i]), '.');
+            line += CsvNumber(cycles, std::trunc(cycles) == cycles ? 0 : 4);
         }
     }
     line += s.outputOn[0] ? ",1" : ",0";
