@@ -264,10 +264,11 @@ TEST_F(CliTest, SampleWritesOddValuesInOneForm) {
 
 TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
     const uint64_t before = server.RequestsServed();
-    for (const char* args :
-         {"sample --period 5", "sample --period 10000001", "sample --period x",
-          "sample --duration 0", "sample --count -1", "sample --realtime --period 20",
-          "sample --count 5 --duration 1", "sample --frequency 3"}) {
+    for (const char* args : {"sample --period 5", "sample --period 10000001", "sample --period x",
+                             "sample --duration 0", "sample --duration 10000001",
+                             "sample --duration 1e400", "sample --count 99999999999999999999",
+                             "sample --count -1", "sample --realtime --period 20",
+                             "sample --count 5 --duration 1", "sample --frequency 3"}) {
         EXPECT_EQ(Run(args).exitCode, 2) << args;
     }
     EXPECT_EQ(server.RequestsServed(), before);

@@ -15,6 +15,8 @@ namespace kt::cli {
 
 namespace {
 
+constexpr double kMaxDurationSeconds = 1e7;  // about 116 days
+
 // Takes the value after args[i], removing both; empty when there is none.
 std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i) {
     if (i + 1 >= args.size()) return std::nullopt;
@@ -54,8 +56,9 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
             period = true;
         } else if (name == "--duration") {
             const auto v = device::ParseDecimal(*text, '.');
-            if (!v || *v <= 0 || *v > 1e7) {
-                error = "--duration must be a number of seconds above 0: " + *text;
+            if (!v || *v <= 0 || *v > kMaxDurationSeconds) {
+                error =
+                    "--duration must be a number of seconds above 0, at most 10000000: " + *text;
                 return false;
             }
             o.durationSeconds = *v;
@@ -133,7 +136,8 @@ int RunSampling(const std::string& port, const SampleOptions& options,
         return Interrupted() || OutputFailed() ||
                (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
     };
-    s.RunUntil(done, options.count > 0 ? -1 : static_cast<int>(options.durationSeconds * 1000),
+    // Whole milliseconds in 64 bits: the longest run, 1e7 s, is 1e10 ms.
+    s.RunUntil(done, options.count > 0 ? -1 : static_cast<int64_t>(options.durationSeconds * 1000),
                true);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
