@@ -1,5 +1,6 @@
 // kt210v-cli run as a separate process against the simulated indicator on a pty.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "PtyServer.h"
 #include "TestSupport.h"
@@ -57,13 +60,33 @@ protected:
         fs::remove_all(dir);
     }
     // Runs the tool with its current directory in the test folder, so "COM1" resolves to
-    // the simulator's link as it would in the program's start-up directory.
-    RunResult Run(const std::string& args) {
-        const std::string cmd =
-            "cd '" + dir.string() + "' && '" KT210V_CLI_PATH "' " + args + " > out.txt 2> err.txt";
+    // the simulator's link as it would in the program's start-up directory. `shell` runs
+    // before it; a redirection in `args` overrides out.txt. A second after `trigger` shows
+    // in the traffic the cable is pulled, or `signal` sent; a tool still running 30 s
+    // later is killed.
+    RunResult Run(const std::string& args, const std::string& shell = "",
+                  const std::string& trigger = "", int signal = 0) {
+        const std::string cmd = "cd '" + dir.string() + "' && echo $$ > pid.txt && " + shell +
+                                "exec '" KT210V_CLI_PATH "' > out.txt 2> err.txt " + args;
+        {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            traffic.clear();  // the trigger is looked for in this run's traffic only
+        }
+        std::atomic<bool> finished{false};
+        std::thread helper([&] {
+            while (!finished && !trigger.empty() && !TrafficHas(trigger)) usleep(10000);
+            const pid_t pid = std::atoi(ReadAll(dir / "pid.txt").c_str());
+            if (finished || trigger.empty() || pid <= 0) return;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            signal != 0 ? static_cast<void>(kill(pid, signal)) : server.Unplug();
+            for (int i = 0; i < 3000 && !finished; ++i) usleep(10000);
+            if (!finished) kill(pid, SIGKILL);
+        });
         RunResult r;
         const double t0 = kt::test::NowMs();
         const int status = std::system(cmd.c_str());
+        finished = true;
+        helper.join();
         r.ms = kt::test::NowMs() - t0;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = ReadAll(dir / "out.txt");
@@ -135,10 +158,15 @@ TEST_F(CliTest, SilentDeviceNamesTheFailedStep) {
 
 TEST_F(CliTest, UsageErrorsSendNothing) {
     const uint64_t before = server.RequestsServed();
-    EXPECT_EQ(Run("set LEDX=1").exitCode, 2);
-    EXPECT_EQ(Run("set LED=abc").exitCode, 2);
-    EXPECT_EQ(Run("set PK1=1,5").exitCode, 2);
-    EXPECT_EQ(Run("frobnicate").exitCode, 2);
+    for (const char* args :
+         {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=256", "set LED=-1",
+          "set Q_NR=300", "record --out .txt --count 2", "record --out sub/.XLS --count 2"}) {
+        EXPECT_EQ(Run(args).exitCode, 2) << args;
+    }
+    EXPECT_NE(Run("set Q_NR=300").err.find("Q_NR must be a whole number from 0 to 255: '300'"),
+              std::string::npos);
+    EXPECT_NE(Run("record --out .txt").err.find("--out needs a name before the extension: .txt"),
+              std::string::npos);
     EXPECT_EQ(server.RequestsServed(), before);
 }
 
@@ -191,6 +219,17 @@ TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
     EXPECT_EQ(row.find(",,"), std::string::npos) << row;
 }
 
+// One spelling for values that are not finite numbers; whole cycle counts as integers.
+// Sensor 1 turns infinitely fast (angle and count not numbers), sensor 2 at 1e36 deg/s.
+TEST_F(CliTest, SampleWritesOddValuesInOneForm) {
+    PtyServer odd({.includeCycles = true, .speedDegPerSecond = {10, INFINITY, 1e36}});
+    ASSERT_TRUE(odd.Start((dir / "ODD").string())) << odd.LastError();
+    const RunResult r = Run("--port ODD sample --period 20 --count 5");
+    ASSERT_EQ(Rows(r.out).size(), 5u) << r.err;
+    const std::regex row(R"(\d+\.\d{3},\d+\.\d{4},nan,\d+\.\d{4},\d+,(nan|inf),\d+,[01],[01])");
+    for (const std::string& line : Rows(r.out)) EXPECT_TRUE(std::regex_match(line, row)) << line;
+}
+
 TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
     const uint64_t before = server.RequestsServed();
     for (const char* args :
@@ -202,22 +241,32 @@ TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
     EXPECT_EQ(server.RequestsServed(), before);
 }
 
-// A pulled cable ends the run at once: the rows so far stay printed, the reason goes to
-// standard error, and the exit code says the port was lost.
-TEST_F(CliTest, SampleEndsWhenThePortIsLost) {
-    // The cable is pulled once the sampling has begun (after the first measurement request).
-    std::atomic<bool> finished{false};
-    std::thread puller([&] {
-        while (!finished && !TrafficHas("F1 F1 07")) usleep(10000);
-        if (!finished) server.UnplugAfter(300);
-    });
-    const RunResult r = Run("sample --period 20 --duration 120");
-    finished = true;
-    puller.join();
-    EXPECT_EQ(r.exitCode, 1) << r.err;  // ended by the loss, long before its 120 s
-    EXPECT_FALSE(Rows(r.out).empty());
-    EXPECT_NE(r.err.find("lost"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("hung up"), std::string::npos) << r.err;
+// Each way a run fails or is cut short ends it at once with its exit code and reason:
+// output that cannot be written (a file-size limit fails the write rather than killing the
+// tool, and the file writer leaves no temporary file), a port lost while identifying,
+// monitoring or sampling, and a closed terminal (SIGHUP), after which record saves its rows.
+TEST_F(CliTest, FailuresAndHangUpsEndTheRunWithTheReason) {
+    const std::string full = "cannot write standard output: No space left on device";
+    for (const auto& [shell, args, trigger, signal, exitCode, why] :
+         std::vector<std::tuple<std::string, std::string, std::string, int, int, std::string>>{
+             {"", "identify > /dev/full", "", 0, 1, full},
+             {"", "sample --period 10 --count 300 > /dev/full", "", 0, 1, full},
+             {"ulimit -f 1; ", "sample --period 10 --count 300", "", 0, 1, "File too large"},
+             {"ulimit -f 1; ", "record --out run.txt --period 10 --count 100", "", 0, 5,
+              "cannot write run.txt: File too large"},
+             {"", "identify", "F1 F1 20", 0, 1, "identification ended: the port COM1 was lost"},
+             {"", "monitor", "F1 F1 15", 0, 1, "monitor ended: the port COM1 was lost"},
+             {"", "sample --period 20 --duration 120", "F1 F1 07", 0, 1, "sampling ended"},
+             {"", "record --out run.txt --period 20 --duration 60", "F1 F1 07", SIGHUP, 0,
+              "file=run.txt"}}) {
+        ASSERT_TRUE(server.Replug()) << server.LastError();
+        const RunResult r = Run(args, shell, trigger, signal);
+        EXPECT_EQ(r.exitCode, exitCode) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(why), std::string::npos) << args << ": " << r.err;
+    }
+    for (const auto& e : fs::directory_iterator(dir)) {
+        EXPECT_NE(e.path().filename().c_str()[0], '.');  // a temporary file left behind
+    }
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

@@ -4,14 +4,15 @@
 #include <cstdio>
 #include <thread>
 
+#include "Commands.h"
+
 namespace kt::cli {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 void ConsoleLog::AppendFrameLine(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    if (PrintLine(line)) FlushOutput();  // each line as it comes, for a reader on a pipe
 }
 
 void ConsoleDialogs::ShowPlainMessage(const std::string& text) {
@@ -31,14 +32,19 @@ CliSession::CliSession(const std::string& portName)
     core.SetFrameLog(&log);
     core.Wizard().SetView(&wizardView);
     core.State().suppressOpenMessage = true;
+    core.SetPortLostHandler([this] {
+        portLost_ = true;
+        if (sampling_ != nullptr) sampling_->Halt();
+    });
 }
 
-bool CliSession::RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks) {
+bool CliSession::RunUntil(const std::function<bool()>& done, int64_t timeoutMs, bool syncTicks) {
     const auto start = Clock::now();
     auto nextWizard = start + milliseconds(kWizardPeriodMs);
     auto nextSync = start + milliseconds(kSyncPeriodMs);
     device::ChannelEvent event;
     while (!done()) {
+        if (portLost_) return false;
         const auto now = Clock::now();
         if (timeoutMs >= 0 && now - start >= milliseconds(timeoutMs)) return false;
         if (now >= nextWizard) {

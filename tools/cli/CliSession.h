@@ -47,9 +47,14 @@ public:
 
     explicit CliSession(const std::string& port);
 
-    // Runs the clocks and decodes what arrives until `done` holds or timeoutMs pass
-    // (timeoutMs < 0: no limit). `syncTicks` runs the 250 ms synchronisation tick too.
-    bool RunUntil(const std::function<bool()>& done, int timeoutMs, bool syncTicks);
+    // Runs the clocks and decodes what arrives until `done` holds (true), or timeoutMs pass
+    // or the port is lost (false); timeoutMs < 0: no limit. `syncTicks` runs the 250 ms
+    // synchronisation tick too.
+    bool RunUntil(const std::function<bool()>& done, int64_t timeoutMs, bool syncTicks);
+
+    // The port was closed under the tool (cable pulled, adapter gone); a sampling clock
+    // attached then has been halted.
+    bool PortLost() const { return portLost_; }
 
     // With a sampling clock attached, RunUntil runs an idle pass whenever the queue is
     // empty and wakes up when the clock says a pass is due (null: none).
@@ -68,6 +73,7 @@ public:
 
 private:
     measurement::SamplingClock* sampling_ = nullptr;
+    bool portLost_ = false;
 };
 
 }  // namespace kt::cli

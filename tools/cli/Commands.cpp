@@ -1,7 +1,9 @@
 #include "Commands.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "CliSession.h"
 #include "Numbers.h"
@@ -57,6 +59,7 @@ int ConnectSession(CliSession& s, const std::string& port) {
     }
     s.RunUntil([&] { return s.State().deviceReady || StepFailed(s.Wizard()); }, kIdentifyTimeoutMs,
                false);
+    if (s.PortLost()) return PortLostExit(port, "identification");
     if (!s.State().deviceReady) {
         const int step = s.Wizard().wizardStep();
         std::fprintf(stderr, "step %d (%s) failed: the indicator did not answer\n", step,
@@ -66,23 +69,33 @@ int ConnectSession(CliSession& s, const std::string& port) {
     return EXIT_OK;
 }
 
+int PortLostExit(const std::string& port, const char* activity) {
+    std::fprintf(stderr, "%s ended: the port %s was lost\n", activity, port.c_str());
+    return EXIT_PORT;
+}
+
 namespace {
 
 void PrintIdentity(const device::DeviceState& st) {
-    std::printf("type=%s\n", st.typeName.c_str());
-    std::printf("hardware=%s\n", device::VersionText(st.hardwareVersion).c_str());
-    std::printf("software=%s\n", device::VersionText(st.softwareVersion).c_str());
-    for (int i = 0; i < 3; ++i) std::printf("sensor%d=%d\n", i, st.sensorPresent[i] ? 1 : 0);
-    std::printf("sensor_count=%d\n", st.sensorCount);
-    for (const auto& key : ParameterKeys()) {
-        std::printf("%s=%s\n", key.name.c_str(), FormatValue(key, st.Stan).c_str());
+    PrintLine("type=" + st.typeName);
+    PrintLine("hardware=" + device::VersionText(st.hardwareVersion));
+    PrintLine("software=" + device::VersionText(st.softwareVersion));
+    for (int i = 0; i < 3; ++i) {
+        PrintLine("sensor" + std::to_string(i) + (st.sensorPresent[i] ? "=1" : "=0"));
     }
-    std::fflush(stdout);
+    PrintLine("sensor_count=" + std::to_string(st.sensorCount));
+    for (const auto& key : ParameterKeys()) PrintLine(key.name + "=" + FormatValue(key, st.Stan));
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) {
     g_interrupted = 1;
+}
+
+int g_outputError = 0;  // errno of the first failed write to standard output
+
+void NoteOutputError(int error) {
+    if (g_outputError == 0) g_outputError = error != 0 ? error : EIO;
 }
 
 }  // namespace
@@ -91,9 +104,37 @@ bool Interrupted() {
     return g_interrupted != 0;
 }
 
+bool PrintLine(const std::string& line) {
+    if (g_outputError == 0 &&
+        (std::fputs(line.c_str(), stdout) == EOF || std::fputc('\n', stdout) == EOF)) {
+        NoteOutputError(errno);
+    }
+    return g_outputError == 0;
+}
+
+bool FlushOutput() {
+    if (g_outputError == 0 && std::fflush(stdout) != 0) NoteOutputError(errno);
+    return g_outputError == 0;
+}
+
+bool OutputFailed() {
+    return g_outputError != 0;
+}
+
+int FinishOutput(int rc) {
+    if (FlushOutput() && std::ferror(stdout)) NoteOutputError(EIO);
+    // Closing makes a delayed write error show (a network file system); a standard output
+    // that was never open is no failure when nothing was written to it.
+    if (std::fclose(stdout) != 0 && errno != EBADF) NoteOutputError(errno);
+    if (g_outputError == 0) return rc;
+    std::fprintf(stderr, "cannot write standard output: %s\n", std::strerror(g_outputError));
+    return rc == EXIT_OK ? EXIT_OUTPUT : rc;
+}
+
 void InstallInterruptHandlers() {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    std::signal(SIGHUP, OnInterrupt);  // the terminal closed: end the run as cleanly
 }
 
 int Identify(const std::string& port) {
@@ -114,8 +155,10 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
         }
         const auto value = ParseValue(*key, a.substr(eq + 1));
         if (!value) {
-            std::fprintf(stderr, "value of %s does not parse: '%s'\n", key->name.c_str(),
-                         a.substr(eq + 1).c_str());
+            std::fprintf(stderr,
+                         key->byteValue ? "%s must be a whole number from 0 to 255: '%s'\n"
+                                        : "value of %s does not parse: '%s'\n",
+                         key->name.c_str(), a.substr(eq + 1).c_str());
             return EXIT_USAGE;
         }
         wanted.emplace_back(key, *value);
@@ -131,10 +174,11 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
     };
     if (s.RunUntil(agreed, kConfirmTimeoutMs, true)) {
         for (const auto& [key, value] : wanted) {
-            std::printf("%s=%s\n", key->name.c_str(), FormatValue(*key, s.State().Stan).c_str());
+            PrintLine(key->name + "=" + FormatValue(*key, s.State().Stan));
         }
         return EXIT_OK;
     }
+    if (s.PortLost()) return PortLostExit(port, "set");
     for (const auto& [key, value] : wanted) {
         if (!Agrees(*key, s.State().Set, s.State().Stan)) {
             std::fprintf(stderr, "%s not confirmed: asked %s, indicator reports %s\n",
@@ -150,8 +194,8 @@ int Monitor(const std::string& port) {
     CliSession s(port);
     s.log.visible = true;
     if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
-    s.RunUntil(Interrupted, -1, true);
-    return EXIT_OK;
+    s.RunUntil([] { return Interrupted() || OutputFailed(); }, -1, true);
+    return s.PortLost() ? PortLostExit(port, "monitor") : EXIT_OK;
 }
 
 }  // namespace kt::cli

@@ -8,17 +8,17 @@ using device::DeviceParams;
 
 namespace {
 
-ParameterKey Int(const char* name, int32_t DeviceParams::*f) {
-    return {name, false, nullptr, nullptr, 0, f, nullptr};
+ParameterKey Byte(const char* name, int32_t DeviceParams::*f) {
+    return {name, false, nullptr, nullptr, 0, f, nullptr, true};
 }
-ParameterKey Uint(const char* name, uint32_t DeviceParams::*f) {
-    return {name, false, nullptr, nullptr, 0, nullptr, f};
+ParameterKey Uint(const char* name, uint32_t DeviceParams::*f, bool byteValue = false) {
+    return {name, false, nullptr, nullptr, 0, nullptr, f, byteValue};
 }
 ParameterKey Float(const char* name, float DeviceParams::*f) {
-    return {name, true, f, nullptr, 0, nullptr, nullptr};
+    return {name, true, f, nullptr, 0, nullptr, nullptr, false};
 }
 ParameterKey Sensor(const std::string& name, float (DeviceParams::*a)[3], int i) {
-    return {name + std::to_string(i), true, nullptr, a, i, nullptr, nullptr};
+    return {name + std::to_string(i), true, nullptr, a, i, nullptr, nullptr, false};
 }
 
 float ReadFloat(const ParameterKey& k, const DeviceParams& p) {
@@ -30,10 +30,10 @@ float ReadFloat(const ParameterKey& k, const DeviceParams& p) {
 const std::vector<ParameterKey>& ParameterKeys() {
     static const std::vector<ParameterKey> keys = [] {
         std::vector<ParameterKey> v{
-            Int("mode", &DeviceParams::mode), Int("decp", &DeviceParams::decp),
-            Int("Beep", &DeviceParams::Beep), Uint("OnTime", &DeviceParams::OnTime),
-            Float("PK1", &DeviceParams::PK1), Float("PK2", &DeviceParams::PK2),
-            Int("LED", &DeviceParams::LED),   Uint("Q_NR", &DeviceParams::Q_NR)};
+            Byte("mode", &DeviceParams::mode), Byte("decp", &DeviceParams::decp),
+            Byte("Beep", &DeviceParams::Beep), Uint("OnTime", &DeviceParams::OnTime),
+            Float("PK1", &DeviceParams::PK1),  Float("PK2", &DeviceParams::PK2),
+            Byte("LED", &DeviceParams::LED),   Uint("Q_NR", &DeviceParams::Q_NR, true)};
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("UZP", &DeviceParams::UZP, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("Offset", &DeviceParams::Offset, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("COEF", &DeviceParams::COEF, i));
@@ -59,6 +59,7 @@ std::optional<double> ParseValue(const ParameterKey& k, const std::string& text)
     if (k.isFloat) return device::ParseFloat32(text, '.');
     const auto v = device::ParseInteger(text);
     if (!v) return std::nullopt;
+    if (k.byteValue && (*v < 0 || *v > 255)) return std::nullopt;
     if (k.uintField && (*v < 0 || *v > 0xFFFFFFFFLL)) return std::nullopt;
     if (k.intField && (*v < INT32_MIN || *v > INT32_MAX)) return std::nullopt;
     return static_cast<double>(*v);

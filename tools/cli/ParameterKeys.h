@@ -18,6 +18,7 @@ struct ParameterKey {
     int index;
     int32_t device::DeviceParams::*intField;
     uint32_t device::DeviceParams::*uintField;
+    bool byteValue;  // sent to the indicator as one byte: only 0..255 can be written
 };
 
 const std::vector<ParameterKey>& ParameterKeys();
@@ -25,7 +26,8 @@ const ParameterKey* FindKey(const std::string& name);
 
 // The field's value as text (floats in the general form with a decimal point).
 std::string FormatValue(const ParameterKey& key, const device::DeviceParams& params);
-// Parses text for the key; nullopt when it does not parse as the field's kind.
+// Parses text for the key; nullopt when it does not parse as the field's kind or, for a
+// byte key, lies outside 0..255.
 std::optional<double> ParseValue(const ParameterKey& key, const std::string& text);
 void Assign(const ParameterKey& key, double value, device::DeviceParams& params);
 // True when the indicator's value agrees (floats after three-decimal rounding).

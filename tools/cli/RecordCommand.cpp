@@ -42,6 +42,11 @@ bool ParseRecordOptions(std::vector<std::string> args, RecordOptions& o, std::st
         error = "--out must name a .txt or .xls file: " + o.out;
         return false;
     }
+    // ".txt" alone would be a hidden file with no name of its own.
+    if (o.out.rfind('.') == o.out.rfind('/') + 1) {
+        error = "--out needs a name before the extension: " + o.out;
+        return false;
+    }
     return true;
 }
 

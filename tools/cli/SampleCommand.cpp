@@ -1,6 +1,8 @@
 #include "SampleCommand.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "CliSession.h"
@@ -12,6 +14,8 @@
 namespace kt::cli {
 
 namespace {
+
+constexpr double kMaxDurationSeconds = 1e7;  // about 116 days
 
 // Takes the value after args[i], removing both; empty when there is none.
 std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i) {
@@ -52,8 +56,9 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
             period = true;
         } else if (name == "--duration") {
             const auto v = device::ParseDecimal(*text, '.');
-            if (!v || *v <= 0 || *v > 1e7) {
-                error = "--duration must be a number of seconds above 0: " + *text;
+            if (!v || *v <= 0 || *v > kMaxDurationSeconds) {
+                error =
+                    "--duration must be a number of seconds above 0, at most 10000000: " + *text;
                 return false;
             }
             o.durationSeconds = *v;
@@ -72,20 +77,34 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
     return error.empty();
 }
 
+namespace {
+
+// Fixed notation with a decimal point whatever the locale; values that are not finite
+// numbers as nan, inf and -inf, and -0 as 0.
+std::string CsvNumber(double x, int decimals) {
+    if (std::isnan(x)) return "nan";
+    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+    if (x == 0) x = 0;
+    char text[400];  // the largest double has 309 digits before the point
+    const auto end = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, decimals);
+    return std::string(text, end.ptr);
+}
+
+}  // namespace
+
 std::string CsvLine(const measurement::Sample& s) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", s.elapsed);
-    std::string line = text;
+    std::string line = CsvNumber(s.elapsed, 3);
     for (int i = 0; i < 3; ++i) {
         line += ',';
-        if (!s.sensorPresent[i]) continue;
-        std::snprintf(text, sizeof text, "%.4f", static_cast<double>(s.angle[i]));
-        line += text;
+        if (s.sensorPresent[i]) line += CsvNumber(s.angle[i], 4);
     }
+    // A whole count (every count a working indicator sends) as an integer, anything else
+    // in the angles' form.
     for (int i = 0; i < 3; ++i) {
         line += ',';
+        const double cycles = s.cycles[i];
         if (s.sensorPresent[i] && s.cyclesInFrame) {
-            line += device::GeneralForm(static_cast<double>(s.cycles[i]), '.');
+            line += CsvNumber(cycles, std::trunc(cycles) == cycles ? 0 : 4);
         }
     }
     line += s.outputOn[0] ? ",1" : ",0";
@@ -108,21 +127,17 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.SetRealTime(options.realTime);
     sampling.Subscribe(subscriber);
     s.core.Decode().SetMeasurementListener(&sampling);
-    bool lost = false;
-    s.core.SetPortLostHandler([&] {
-        sampling.Halt();
-        lost = true;
-    });
     s.AttachSampling(&sampling);
 
     const auto start = std::chrono::steady_clock::now();
     sampling.Start();
     const auto& counters = sampling.Counters();
     auto done = [&] {
-        return Interrupted() || lost ||
+        return Interrupted() || OutputFailed() ||
                (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
     };
-    s.RunUntil(done, options.count > 0 ? -1 : static_cast<int>(options.durationSeconds * 1000),
+    // Whole milliseconds in 64 bits: the longest run, 1e7 s, is 1e10 ms.
+    s.RunUntil(done, options.count > 0 ? -1 : static_cast<int64_t>(options.durationSeconds * 1000),
                true);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -131,26 +146,20 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.Stop();
     s.core.Decode().SetMeasurementListener(nullptr);
 
-    std::fflush(stdout);
+    FlushOutput();
     const double meanMs = counters.samples > 0 ? seconds * 1000 / counters.samples : 0;
     std::fprintf(stderr, "samples=%llu mean_period_ms=%.3f requests=%llu timeouts=%llu\n",
                  static_cast<unsigned long long>(counters.samples), meanMs,
                  static_cast<unsigned long long>(counters.requests),
                  static_cast<unsigned long long>(counters.realTimeTimeouts));
-    if (lost) {
-        std::fprintf(stderr, "sampling ended: the port %s was lost\n", port.c_str());
-        return EXIT_PORT;
-    }
-    return EXIT_OK;
+    return s.PortLost() ? PortLostExit(port, "sampling") : EXIT_OK;
 }
 
 namespace {
 
 class CsvPrinter : public measurement::SampleSubscriber {
 public:
-    void OnSample(const measurement::Sample& sample) override {
-        std::printf("%s\n", CsvLine(sample).c_str());
-    }
+    void OnSample(const measurement::Sample& sample) override { PrintLine(CsvLine(sample)); }
 };
 
 }  // namespace
@@ -163,7 +172,7 @@ int SampleCommand(const std::string& port, std::vector<std::string> args) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return EXIT_USAGE;
     }
-    std::printf("%s\n", kCsvHeader);
+    PrintLine(kCsvHeader);
     CsvPrinter printer;
     return RunSampling(port, options, printer);
 }

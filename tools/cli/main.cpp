@@ -1,4 +1,5 @@
 // kt210v-cli: the indicator's device core without a window, for scripts and checks.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,16 +23,15 @@ void Usage(FILE* out) {
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
                  "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
                  "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
-                 "Offset0 Offset1 Offset2 COEF0 COEF1 COEF2 (decimal point in numbers).\n"
+                 "Offset0 Offset1 Offset2 COEF0 COEF1 COEF2 (decimal point in numbers;\n"
+                 "mode decp Beep LED Q_NR from 0 to 255).\n"
                  "sample prints CSV on stdout (elapsed_s, angles, cycles, pk1, pk2), one line\n"
                  "per measurement; defaults --period 100 --duration 10; a summary on stderr.\n"
-                 "Exit: 0 done, 1 port not opened or lost, 2 usage, 3 a wizard step failed,\n"
-                 "4 values not confirmed within 5 s.\n");
+                 "Exit: 0 done, 1 port not opened or lost or standard output not written,\n"
+                 "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s.\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
     std::string port = "COM1";
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
@@ -63,4 +63,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Over a file-size limit a write fails with EFBIG, reported like any other failed
+    // write, instead of the signal killing the tool and losing its rows.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return kt::cli::FinishOutput(Dispatch(argc, argv));
 }
