@@ -10,10 +10,14 @@ bool HeaderPairAt(const uint8_t* bytes, int count, int at) {
     return at + 1 < count && IsHeaderByte(bytes[at]) && bytes[at + 1] == bytes[at];
 }
 
-// A measurement frame with all its bytes: whole when the line fell silent after it, or
-// the bytes after it came after a pause or begin a header pair.
+// A measurement frame with all its bytes: whole when the bytes after it came after a
+// pause or begin a header pair, or, with nothing after it yet, when the line fell silent
+// or its length bits are the steady ones.
 FrameCut EndOfMeasurement(const uint8_t* bytes, int count, int length, LineTiming line) {
-    if (count == length) return line.quiet ? FrameCut{FrameCut::Kind::Frame, length} : FrameCut{};
+    if (count == length) {
+        const bool steady = (bytes[2] & kStatusLengthBits) == line.steadyStatus;
+        return line.quiet || steady ? FrameCut{FrameCut::Kind::Frame, length} : FrameCut{};
+    }
     if (line.resumedAt == length || HeaderPairAt(bytes, count, length)) {
         return {FrameCut::Kind::Frame, length};
     }

@@ -9,9 +9,11 @@
 // - A frame begun before a pause, still short when a header pair starts right after the
 //   pause, is torn there: the next answer has begun. A pause without a header pair after
 //   it (a USB adapter delivering an answer in pieces) keeps the frame whole.
-// - A measurement frame is whole only when the line falls silent after its last byte or
-//   a header pair follows it at once. Other bytes straight after it mean its status byte
-//   was lost or spoiled and its length read from a value byte: its first byte is torn
+// - A measurement frame is whole when a header pair follows it at once, or when nothing
+//   follows it yet and the line falls silent or its length bits (status bits 0..3) are
+//   those of the last whole measurement (so a steady run is not held up). Other bytes
+//   straight after it mean its status byte was lost and its length read from a value
+//   byte, or that it lost a byte and took one of the next answer: its first byte is torn
 //   off, so that no frame can be read from it.
 #pragma once
 
@@ -31,11 +33,15 @@ struct FrameCut {
 };
 
 // How the bytes came in: where they went on after a pause (0: no pause among them), and
-// whether the line has been silent since the last of them.
+// whether the line has been silent since the last of them; and the length bits of the
+// last whole measurement frame (-1: none yet).
 struct LineTiming {
     int resumedAt = 0;
     bool quiet = true;
+    int steadyStatus = -1;
 };
+
+inline constexpr uint8_t kStatusLengthBits = 0x0F;
 
 // Status byte of a measurement frame: present sensors and whether cycles follow.
 inline constexpr uint8_t kStatusSensorBits = 0x07;

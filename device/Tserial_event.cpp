@@ -17,6 +17,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "Frames.h"
 #include "Log.h"
 #include "PortNames.h"
 
@@ -156,6 +157,7 @@ struct Tserial_event::WorkerState {
     int64_t lastByteNs = 0;  // when the read's latest bytes came
     int resumedAt = 0;       // where the read's bytes went on after a pause; 0: no pause yet
     bool quiet = false;      // the line has paused since the latest bytes
+    int steadyStatus = -1;   // length bits of the last whole measurement frame
     int64_t QuietAtNs() const { return lastByteNs + int64_t{kPauseUs} * 1000; }
     int64_t ReadDeadlineNs() const { return lastByteNs + kInterByteTimeoutMs * kNsPerMs; }
     // Bytes read after the end of a frame: the beginning of the next block.
@@ -504,8 +506,11 @@ void Tserial_event::StartRead(WorkerState& w) {
 // bytes, at most the inter-byte time. What follows the cut is kept for the next read.
 void Tserial_event::EndReadIfDone(WorkerState& w) {
     if (frameCutter_ != nullptr) {
-        const FrameCut cut =
-            frameCutter_(receiveBuffer_, w.readCount, LineTiming{w.resumedAt, w.quiet});
+        const FrameCut cut = frameCutter_(receiveBuffer_, w.readCount,
+                                          LineTiming{w.resumedAt, w.quiet, w.steadyStatus});
+        if (cut.kind == FrameCut::Kind::Frame && receiveBuffer_[0] == kHeaderMeasurement) {
+            w.steadyStatus = receiveBuffer_[2] & kStatusLengthBits;
+        }
         if (cut.kind != FrameCut::Kind::Incomplete && cut.length > 0) {
             CompleteReadAt(w, cut.length);
             return;

@@ -19,6 +19,7 @@ TEST(FrameCut, EndsReadsWhereTheDecoderTakesFrames) {
         int length;
         int resumedAt = 0;  // where the bytes went on after a pause
         bool quiet = true;  // the line fell silent after the last byte
+        int steady = -1;    // length bits of the last whole measurement
     };
     const Case cases[] = {
         {"", K::Incomplete, 0},
@@ -62,11 +63,16 @@ TEST(FrameCut, EndsReadsWhereTheDecoderTakesFrames) {
         {"F4 F4 00 00 B4 42", K::Torn, 1, 0, false},
         {"F4 F4 01 00 00 B4 42 11", K::Frame, 7, 7},
         {"F3 F3 0C 05 00 00 00 11 22", K::Frame, 8, 0, false},  // a checksum guards it
+        // Length bits as in the last whole measurement: taken at once when nothing
+        // follows yet, but what follows at once still decides.
+        {"F4 F4 31 00 00 B4 42", K::Frame, 7, 0, false, 1},
+        {"F4 F4 01 00 00 B4 42 11 22", K::Torn, 1, 0, false, 1},
+        {"F4 F4 00 00 B4 42", K::Torn, 1, 0, false, 1},
     };
     for (const Case& c : cases) {
         const auto bytes = Hex(c.bytes);
-        const FrameCut cut =
-            CutFrame(bytes.data(), static_cast<int>(bytes.size()), {c.resumedAt, c.quiet});
+        const FrameCut cut = CutFrame(bytes.data(), static_cast<int>(bytes.size()),
+                                      {c.resumedAt, c.quiet, c.steady});
         EXPECT_EQ(cut.kind, c.kind) << c.bytes;
         EXPECT_EQ(cut.length, c.length) << c.bytes;
     }
