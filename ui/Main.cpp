@@ -88,6 +88,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildHelp();
     ReadSettings();
     BuildChartActions();
+    BuildShortcuts();
     // No paging and the first page, then the paging rule with the values just read.
     ChartPage().ResetPaging();
     BuildTimers();
