@@ -1,5 +1,7 @@
 #include "Asystenlaczenia.h"
 
+#include <QAbstractItemView>
+#include <QScrollBar>
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -217,6 +219,15 @@ void TAsystentForm::ListPorts() {
         box->insertItem(++listedPorts_, QString::fromStdString(name));
     }
     SetPortText(text.toStdString());
+    // The open list is wide enough for the long names (the adapters under
+    // /dev/serial/by-id), the box itself keeps its width.
+    QAbstractItemView* list = box->view();
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(box->itemText(i)));
+    }
+    constexpr int kItemMargins = 24;
+    list->setMinimumWidth(widest + kItemMargins + list->verticalScrollBar()->sizeHint().width());
 }
 
 std::string TAsystentForm::PortText() const {

@@ -428,6 +428,18 @@ void WizardWindowTest::portBoxListsTheMachinesPortsAfterCom1() {
     rig.form.hide();
     rig.form.show();
     QCOMPARE(rig.form.PortText(), std::string("/dev/pts/7"));
+
+    // An adapter under /dev/serial/by-id comes last, by its whole path, and the open list
+    // is wide enough to show it.
+    const QString byId = rig.machine.filePath("dev/serial/by-id/usb-FTDI_FT232R_A50285BI-port0");
+    QVERIFY(QDir(rig.machine.path()).mkpath(QStringLiteral("dev/serial/by-id")));
+    QVERIFY(QFile::link(QStringLiteral("../../ttyUSB0"), byId));
+    rig.form.hide();
+    rig.form.show();
+    QCOMPARE(box->itemText(4), byId);
+    box->showPopup();
+    QVERIFY(box->view()->width() > box->view()->fontMetrics().horizontalAdvance(byId));
+    box->hidePopup();
 }
 
 QTEST_MAIN(WizardWindowTest)
