@@ -33,12 +33,24 @@ man_covers() {
   done
 }
 
+# help_covers PAGE HELP: every long option the manual page sets in bold (its own, not
+# those of the examples) is in the --help text.
+help_covers() {
+  local option
+  for option in $(gzip -dc "$prefix/share/man/man1/$1.1.gz" | grep -E '^\.B[IR]? ' |
+    sed 's/\\-/-/g' | grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -u); do
+    grep -qF -- "$option" <<< "$2" || fail "$1 --help does not list $option"
+  done
+}
+
 sim_help=$("$prefix/bin/kt210v-sim" --help) || fail "installed kt210v-sim --help failed"
+help_covers kt210v-sim "$sim_help"
 mapfile -t sim_options < <(grep -oE -- '--[a-z][a-z-]*' <<< "$sim_help" | sort -u)
 [ "${#sim_options[@]}" -ge 20 ] || fail "kt210v-sim --help lists only ${#sim_options[@]} options"
 man_covers kt210v-sim "${sim_options[@]}" SIGUSR1 SIGUSR2
 
 cli_help=$("$prefix/bin/kt210v-cli" --help) || fail "installed kt210v-cli --help failed"
+help_covers kt210v-cli "$cli_help"
 mapfile -t cli_words < <(
   { grep -oE -- '--[a-z][a-z-]*' <<< "$cli_help"
     grep -oE -- 'kt210v-cli \[--port NAME\] [a-z-]+' <<< "$cli_help" | awk '{print $NF}'
