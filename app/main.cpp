@@ -1,6 +1,7 @@
 // KT210V-PC: the application object, the seven windows in their start-up order and the
-// message loop. SIGTERM and SIGINT close the main window the way "zakończ" does; a
-// second one while the first is unanswered ends the program at once.
+// message loop; --help and --version answered before any of them. SIGTERM and SIGINT close the main
+// window the way "zakończ" does; a second one while the first is unanswered ends the program at
+// once.
 #include "Main.h"
 
 #include <sys/socket.h>
@@ -15,6 +16,9 @@
 #include <exception>
 #include <memory>
 
+#include "CommandLine.h"
+#include "Log.h"
+#include "QtTranslations.h"
 #include "TerminationSignals.h"
 
 namespace {
@@ -80,13 +84,38 @@ void ReportFailure(Application* app, const char* message) {
     }
 }
 
+// The command line as given, before the toolkit takes its own options out of it.
+QStringList Arguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Qt's buttons and dialogs in Polish; without the translation they stay English, and
+// the log says which file is missing.
+std::unique_ptr<QTranslator> TranslateQtTexts() {
+    std::string missing;
+    std::unique_ptr<QTranslator> translator = kt::ui::InstallQtTranslations(missing);
+    if (!translator) {
+        kt::device::StderrLog().Warning("Qt's Polish texts not loaded (" + missing +
+                                        "); install qt6-translations-l10n");
+    }
+    return translator;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto status = kt::app::AnswerInfoOptions(Arguments(argc, argv))) return *status;
     std::unique_ptr<Application> app;
+    std::unique_ptr<QTranslator> qtTexts;
     std::unique_ptr<QSocketNotifier> termination;
     try {
         app = std::make_unique<Application>(argc, argv);
+        if (const auto status = kt::app::RefuseOtherArguments(QCoreApplication::arguments())) {
+            return *status;
+        }
+        qtTexts = TranslateQtTexts();
         // The toolkit has switched the C library to the user's locale; numbers go back to
         // the "C" form, so any printf or strtod writes and reads a point (the program's
         // own numbers never depend on it; the decimal separator is chosen explicitly).

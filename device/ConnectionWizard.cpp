@@ -45,6 +45,16 @@ uint8_t StepCommand(int step) {
     }
 }
 
+// The label that ends the line of waiting step 2..21: the caption, or for the two
+// version steps the version text behind it.
+int StepLineEndLabel(int step) {
+    if (step == 2) return 5;          // "Wyszukiwanie urządzenia"
+    if (step == 3) return 10;         // "Hardware: V" + version
+    if (step == 4) return 12;         // "Software: V" + version
+    if (step <= 12) return step + 9;  // "Obecność sensorów" .. "DECP"
+    return 22;                        // "COEF, Offset, zero_pos"
+}
+
 }  // namespace
 
 std::string ConnectionWizard::WarningUnrecognised() {
@@ -54,6 +64,8 @@ std::string ConnectionWizard::WarningUnrecognised() {
 
 void ConnectionWizard::ResetStepDisplay() {
     for (int label : kStepLabels) display_.labelVisible[label] = false;
+    display_.noAnswerLabel = 0;
+    display_.noAnswerPort.clear();
     for (int line = 1; line <= WizardDisplay::kLines; ++line) {
         display_.icons[line] = {StepPicture::Question, false};
     }
@@ -189,6 +201,8 @@ void ConnectionWizard::StepSucceeded(bool& warnUnrecognised) {
     }
     wizardStep_ = s + 1;
     stepRetries_ = 0;
+    display_.noAnswerLabel = 0;  // a late answer: the line no longer says none came
+    display_.noAnswerPort.clear();
 }
 
 void ConnectionWizard::Tick() {
@@ -222,7 +236,13 @@ void ConnectionWizard::Tick() {
     }
     ++stepRetries_;
     const int limit = wizardStep_ == 2 ? kTypeStepLimit : kStepLimit;
-    if (wizardStep_ < kFinalStep && stepRetries_ > limit) ShowStepFailure();
+    if (wizardStep_ < kFinalStep && stepRetries_ > limit) {
+        ShowStepFailure();
+        // Besides the failed signs, the step's own line says in words that nothing
+        // answered on the port.
+        display_.noAnswerLabel = StepLineEndLabel(wizardStep_);
+        display_.noAnswerPort = state_.portName;
+    }
     Render();
     if (warnUnrecognised) dialogs_.ShowPlainMessage(WarningUnrecognised());
 }

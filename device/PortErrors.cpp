@@ -23,24 +23,27 @@ std::string OpenFailureReason(int result, int err) {
     }
 }
 
+std::string OpenFailureHint(int err) {
+    if (err == EACCES || err == EPERM) {
+        return "Brak uprawnień do portu. Dodaj użytkownika do grupy dialout "
+               "(sudo usermod -aG dialout $USER), a następnie wyloguj się i zaloguj ponownie.";
+    }
+    if (err == EWOULDBLOCK || err == EBUSY) return "Port jest zajęty przez inny program.";
+    if (err == ENOENT) return "Taki port nie istnieje. Sprawdź nazwę portu i podłączenie przewodu.";
+    if (err == EIO || err == ENXIO || err == ENODEV) {
+        // A ttyS line the driver keeps for a chip that is not there, or an adapter that
+        // was pulled out.
+        return "Pod tą nazwą nie ma działającego portu. Wybierz port z listy.";
+    }
+    return {};
+}
+
 std::string OpenFailureDetails(const std::string& name, const std::string& path, int result,
                                int err) {
     std::string text = "Port: " + name;
     if (!path.empty() && path != name) text += " (" + path + ")";
     text += "\nPowód: " + OpenFailureReason(result, err);
-    if (err == EACCES || err == EPERM) {
-        text +=
-            "\nBrak uprawnień do portu. Dodaj użytkownika do grupy dialout "
-            "(sudo usermod -aG dialout $USER), a następnie wyloguj się i zaloguj ponownie.";
-    } else if (err == EWOULDBLOCK || err == EBUSY) {
-        text += "\nPort jest zajęty przez inny program.";
-    } else if (err == ENOENT) {
-        text += "\nTaki port nie istnieje. Sprawdź nazwę portu i podłączenie przewodu.";
-    } else if (err == EIO || err == ENXIO || err == ENODEV) {
-        // A ttyS line the driver keeps for a chip that is not there, or an adapter that
-        // was pulled out.
-        text += "\nPod tą nazwą nie ma działającego portu. Wybierz port z listy.";
-    }
+    if (const std::string hint = OpenFailureHint(err); !hint.empty()) text += "\n" + hint;
     return text;
 }
 

@@ -72,22 +72,40 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a < b;  // equal by value ("01" and "1"): keep the order strict
 }
 
+namespace {
+
+// The names in `folder` that `keep` takes, in natural order.
+template <typename Keep>
+std::vector<std::string> EntriesOf(const std::string& folder, Keep keep) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && keep(name)) names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end(), NaturalLess);
+    return names;
+}
+
+}  // namespace
+
 std::vector<std::string> ListSerialPorts(const std::string& root) {
     std::string base = root.empty() ? "/" : root;
     if (base.back() != '/') base += '/';
-    std::vector<std::string> ports;
-    DIR* dev = opendir((base + "dev").c_str());
-    if (!dev) return ports;
-    while (const dirent* entry = readdir(dev)) {
-        const std::string name = entry->d_name;
+    std::vector<std::string> ports = EntriesOf(base + "dev", [&](const std::string& name) {
         bool uart = false;
-        if (!HasSerialPortName(name, uart)) continue;
-        if (!IsPortEntry(base + "dev/" + name)) continue;
-        if (uart && !ReportsRealUart(base, name)) continue;
-        ports.push_back(name);
+        return HasSerialPortName(name, uart) && IsPortEntry(base + "dev/" + name) &&
+               (!uart || ReportsRealUart(base, name));
+    });
+    // The adapters' names by maker and serial number, which stay the same whichever
+    // socket the adapter is plugged into; offered by their whole path.
+    const std::string byId = base + "dev/serial/by-id/";
+    for (const std::string& name :
+         EntriesOf(byId, [&](const std::string& name) { return IsPortEntry(byId + name); })) {
+        ports.push_back(byId + name);
     }
-    closedir(dev);
-    std::sort(ports.begin(), ports.end(), NaturalLess);
     return ports;
 }
 

@@ -8,6 +8,9 @@
 
 namespace kt::device {
 
+// The words a step's line gets when nothing answered it.
+inline constexpr char kNoAnswerText[] = "brak odpowiedzi";
+
 enum class StepPicture { Question, Tick, Failed };
 
 struct StepIcon {
@@ -30,6 +33,10 @@ struct WizardDisplay {
     bool disconnectEnabled = false;                // BitBtn4 "Rozłącz"
     bool abortVisible = false;                     // BitBtn2 "Przerwij łączenie"
     bool timerEnabled = true;                      // Timer1
+    // A step that passed its limit without an answer: the label ending its line
+    // (0: none) says so after its own text, "brak odpowiedzi" and the port asked.
+    int noAnswerLabel = 0;
+    std::string noAnswerPort;
     bool operator==(const WizardDisplay&) const = default;
 };
 

@@ -1,6 +1,10 @@
 #include "Asystenlaczenia.h"
 
+#include <QAbstractItemView>
+#include <QScrollBar>
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
 
 #include "PortList.h"
@@ -39,6 +43,11 @@ TAsystentForm::TAsystentForm(QWidget* parent)
     PlaceBehind(ui_->Label2, ui_->Label3, 4);
     PlaceBehind(ui_->Label9, ui_->Label10, 0);  // "Hardware: V1.2"
     PlaceBehind(ui_->Label11, ui_->Label12, 0);
+    for (int n = 1; n <= WizardDisplay::kLabels; ++n) {
+        if (labels_[n] == nullptr) continue;
+        ownTexts_[n] = labels_[n]->text();
+        ownWidths_[n] = labels_[n]->width();
+    }
     ListPorts();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -107,8 +116,19 @@ void TAsystentForm::Apply(const WizardDisplay& display, bool force) {
         if (force || text != was) label->setText(QString::fromStdString(text));
     };
     setText(ui_->Label3, display.portLabel, shown_.portLabel);
-    setText(ui_->Label10, display.hardwareLabel, shown_.hardwareLabel);
-    setText(ui_->Label12, display.softwareLabel, shown_.softwareLabel);
+    const bool noteMoved = display.noAnswerLabel != shown_.noAnswerLabel ||
+                           display.noAnswerPort != shown_.noAnswerPort;
+    if (force || noteMoved || display.hardwareLabel != shown_.hardwareLabel) {
+        ShowLabelText(10, display);
+    }
+    if (force || noteMoved || display.softwareLabel != shown_.softwareLabel) {
+        ShowLabelText(12, display);
+    }
+    if (noteMoved) {
+        for (int n : {shown_.noAnswerLabel, display.noAnswerLabel}) {
+            if (n != 10 && n != 12) ShowLabelText(n, display);
+        }
+    }
     if (force || display.progress != shown_.progress) ui_->ProgressBar1->setValue(display.progress);
     if (force || display.connectEnabled != shown_.connectEnabled) {
         ui_->BitBtn3->setEnabled(display.connectEnabled);
@@ -127,6 +147,56 @@ void TAsystentForm::Apply(const WizardDisplay& display, bool force) {
         }
     }
     shown_ = display;
+}
+
+namespace {
+
+// "caption – brak odpowiedzi (port)" in `width` pixels: the words "brak odpowiedzi" stay
+// whole; the caption gives up room first (down to a third of the line), then the port's
+// name is cut in its middle.
+QString NoAnswerLine(const QFontMetrics& metrics, const QString& caption, const QString& port,
+                     int width) {
+    const QString words = QStringLiteral(" – ") + QString::fromUtf8(device::kNoAnswerText);
+    const QString whole = caption + words + QStringLiteral(" (") + port + QStringLiteral(")");
+    if (metrics.horizontalAdvance(whole) <= width) return whole;
+    const int tail = metrics.horizontalAdvance(whole) - metrics.horizontalAdvance(caption);
+    const QString shortCaption =
+        metrics.elidedText(caption, Qt::ElideRight, std::max(width - tail, width / 3));
+    const int portRoom = width - metrics.horizontalAdvance(shortCaption + words + " ()");
+    return shortCaption + words + QStringLiteral(" (") +
+           metrics.elidedText(port, Qt::ElideMiddle, portRoom) + QStringLiteral(")");
+}
+
+}  // namespace
+
+// A label's text: its own (the version texts come from the display), or on the line of a
+// step that nothing answered that text with the words and the port. That line then
+// reaches to the group's edge, and shows its whole text as the tooltip.
+void TAsystentForm::ShowLabelText(int n, const WizardDisplay& display) {
+    if (n <= 0 || n > WizardDisplay::kLabels || labels_[n] == nullptr) return;
+    QLabel* label = labels_[n];
+    const QString text = n == 10   ? QString::fromStdString(display.hardwareLabel)
+                         : n == 12 ? QString::fromStdString(display.softwareLabel)
+                                   : ownTexts_[n];
+    if (n != display.noAnswerLabel) {
+        label->resize(ownWidths_[n], label->height());
+        label->setToolTip(QString());
+        label->setText(text);
+        return;
+    }
+    constexpr int kEdgeGap = 4;
+    label->resize(label->parentWidget()->width() - label->x() - kEdgeGap, label->height());
+    const QString port = QString::fromStdString(display.noAnswerPort);
+    label->setToolTip(NoAnswerLine(label->fontMetrics(), text, port, INT_MAX));
+    label->setText(NoAnswerLine(label->fontMetrics(), text, port, label->contentsRect().width()));
+}
+
+void TAsystentForm::SetPortText(const std::string& name) {
+    QComboBox* box = ui_->ComboBox1;
+    const QString text = QString::fromStdString(name);
+    const int index = box->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (index >= 0) box->setCurrentIndex(index);
+    box->setEditText(text);
 }
 
 void TAsystentForm::SetPortRoot(const std::string& root) {
@@ -148,11 +218,16 @@ void TAsystentForm::ListPorts() {
     for (const std::string& name : device::ListSerialPorts(portRoot_)) {
         box->insertItem(++listedPorts_, QString::fromStdString(name));
     }
-    if (const int index = box->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        index >= 0) {
-        box->setCurrentIndex(index);
+    SetPortText(text.toStdString());
+    // The open list is wide enough for the long names (the adapters under
+    // /dev/serial/by-id), the box itself keeps its width.
+    QAbstractItemView* list = box->view();
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        widest = std::max(widest, list->fontMetrics().horizontalAdvance(box->itemText(i)));
     }
-    box->setEditText(text);
+    constexpr int kItemMargins = 24;
+    list->setMinimumWidth(widest + kItemMargins + list->verticalScrollBar()->sizeHint().width());
 }
 
 std::string TAsystentForm::PortText() const {

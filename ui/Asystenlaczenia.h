@@ -39,6 +39,10 @@ public:
     // tree). The box is listed again at once.
     void SetPortRoot(const std::string& root);
 
+    // Puts a port name into the port box (the stored port of the settings file), choosing
+    // its list item where there is one.
+    void SetPortText(const std::string& name);
+
     QTimer Timer1;  // one step of the wizard every 50 ms
 
 public slots:
@@ -58,6 +62,7 @@ private:
     void Apply(const device::WizardDisplay& display, bool force);
     QPixmap Picture(device::StepPicture picture) const;
     void PlaceBehind(QLabel* first, QLabel* second, int gap);
+    void ShowLabelText(int n, const device::WizardDisplay& display);
 
     std::unique_ptr<Ui::TAsystentForm> ui_;
     device::ConnectionWizard* wizard_ = nullptr;
@@ -67,6 +72,9 @@ private:
     // [line] -> Image(line + 4); [label number] -> LabelN (0 and 8 do not exist).
     std::array<QLabel*, device::WizardDisplay::kLines + 1> icons_{};
     std::array<QLabel*, device::WizardDisplay::kLabels + 1> labels_{};
+    // Each label's own text and width, for a line that gets a no-answer note and loses it.
+    std::array<QString, device::WizardDisplay::kLabels + 1> ownTexts_{};
+    std::array<int, device::WizardDisplay::kLabels + 1> ownWidths_{};
 };
 
 }  // namespace kt::ui

@@ -88,6 +88,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildHelp();
     ReadSettings();
     BuildChartActions();
+    BuildShortcuts();
     // No paging and the first page, then the paging rule with the values just read.
     ChartPage().ResetPaging();
     BuildTimers();
@@ -222,7 +223,11 @@ void TForm1::AttachForms(const SecondaryForms& forms) {
     IndicatorPage().AttachDialogs(forms_.wartosc, forms_.mnoznik);
     if (forms_.wartosc) forms_.wartosc->Attach(&State(), format_.decimalSeparator);
     if (forms_.mnoznik) forms_.mnoznik->Attach(&State(), format_.decimalSeparator);
-    if (forms_.asystent) forms_.asystent->AttachWizard(&core_->Wizard());
+    if (forms_.asystent) {
+        forms_.asystent->AttachWizard(&core_->Wizard());
+        // The automatic connection tries the port of the settings file ("COM1" without one).
+        forms_.asystent->SetPortText(State().portName);
+    }
     if (forms_.konigLinii) {
         forms_.konigLinii->setOutputLines(&settings_.outputLines);
         outputLines_.dialog = forms_.konigLinii;

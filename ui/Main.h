@@ -133,6 +133,7 @@ protected:
 private:
     void BuildWindow();
     void BuildMenu();
+    void BuildShortcuts();
     void BuildTimers();
     void FormShow();
     void FormClose();

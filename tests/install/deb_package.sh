@@ -23,13 +23,15 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = 1.0 ] || fail "Version: $(field Version)"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
+field Maintainer | grep -q '@localhost' && fail "Maintainer at localhost: $(field Maintainer)"
 [ "$(field Section)" = electronics ] || fail "Section: $(field Section)"
 field Description | grep -q kt210v-sim || fail "Description: $(field Description)"
 
 # Depends: what the programs are linked against, each package once, with versions.
 depends=$(field Depends)
 needed=(libc6 libstdc++6 libgcc-s1)
-[ "$ui" = ON ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo)
+[ "$ui" = ON ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo
+  qt6-translations-l10n)
 names=$(tr ',' '\n' <<< "$depends" | awk '{print $1}' | sort)
 for package in "${needed[@]}"; do
   grep -qxF "$package" <<< "$names" || fail "Depends lacks $package: $depends"

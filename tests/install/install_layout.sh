@@ -33,15 +33,27 @@ man_covers() {
   done
 }
 
+# help_covers PAGE HELP: every long option the manual page sets in bold (its own, not
+# those of the examples) is in the --help text.
+help_covers() {
+  local option
+  for option in $(gzip -dc "$prefix/share/man/man1/$1.1.gz" | grep -E '^\.B[IR]? ' |
+    sed 's/\\-/-/g' | grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -u); do
+    grep -qF -- "$option" <<< "$2" || fail "$1 --help does not list $option"
+  done
+}
+
 sim_help=$("$prefix/bin/kt210v-sim" --help) || fail "installed kt210v-sim --help failed"
+help_covers kt210v-sim "$sim_help"
 mapfile -t sim_options < <(grep -oE -- '--[a-z][a-z-]*' <<< "$sim_help" | sort -u)
 [ "${#sim_options[@]}" -ge 20 ] || fail "kt210v-sim --help lists only ${#sim_options[@]} options"
 man_covers kt210v-sim "${sim_options[@]}" SIGUSR1 SIGUSR2
 
 cli_help=$("$prefix/bin/kt210v-cli" --help) || fail "installed kt210v-cli --help failed"
+help_covers kt210v-cli "$cli_help"
 mapfile -t cli_words < <(
   { grep -oE -- '--[a-z][a-z-]*' <<< "$cli_help"
-    grep -oE -- 'kt210v-cli \[--port NAME\] [a-z]+' <<< "$cli_help" | awk '{print $NF}'
+    grep -oE -- 'kt210v-cli \[--port NAME\] [a-z-]+' <<< "$cli_help" | awk '{print $NF}'
     sed -n '/Keys:/,/decimal point/p' <<< "$cli_help" | sed 's/.*Keys://; s/(decimal.*//' |
       tr ' ' '\n' | grep -E '^[A-Za-z_]+[0-9]?$'
   } | sort -u)
@@ -49,7 +61,19 @@ mapfile -t cli_words < <(
 man_covers kt210v-cli "${cli_words[@]}"
 
 if [ "$ui" = ON ]; then
+  # --help and --version answer without a display; the manual page covers the options.
+  for option in --help --version; do
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/kt210v-pc" "$option" \
+      > "$tmp/out.txt" 2>&1 || fail "kt210v-pc $option failed: $(cat "$tmp/out.txt")"
+  done
+  grep -qx "kt210v-pc 1.0" "$tmp/out.txt" || fail "kt210v-pc --version: $(cat "$tmp/out.txt")"
+  man_covers kt210v-pc --help --version F1 Ctrl+Q F5 Ctrl+S config.ini
+  man_covers kt210v-pc-launcher config.ini write-settings Help XDG_DATA_HOME
+
   entry="$prefix/share/applications/kt210v-pc.desktop"
+  command -v desktop-file-validate > /dev/null ||
+    fail "desktop-file-validate is missing (package desktop-file-utils, scripts/setup)"
+  desktop-file-validate "$entry" || fail "desktop-file-validate refuses the desktop entry"
   [ "$(head -n 1 "$entry")" = "[Desktop Entry]" ] || fail "the desktop entry has no group"
   for key in Type=Application Name=KT210V-PC Terminal=false Icon=kt210v-pc; do
     grep -qx "$key" "$entry" || fail "the desktop entry lacks $key"

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The desktop launcher of an installation in a temporary prefix: it makes the per-user
-# folder, links the installed files into it, and starts the program with that folder as
-# its working directory; the program is then ended with SIGTERM.
+# folder, links the installed files into it, writes config.ini on the first start, and
+# starts the program with that folder as its working directory; the program is then
+# ended with SIGTERM. The first start is followed end to end: no missing-settings box
+# holds up the start, and the wizard connects to the stored port (a simulated indicator).
 #   launcher.sh CMAKE BUILD_DIR
 set -u
 cmake=$1 build=$2
 . "$(dirname "$0")/files.sh"
 tmp=$(readlink -f "$(mktemp -d "/tmp/kt210v launcher.XXXXXX")")  # with a blank, on purpose
-pid=""
-trap '[ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null; rm -rf "$tmp"' EXIT
+pid="" sim=""
+trap '[ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null; [ -n "$sim" ] && kill "$sim" 2> /dev/null
+  rm -rf "$tmp"' EXIT
 prefix="$tmp/prefix"
 files="$prefix/share/kt210v-pc"
 "$cmake" --install "$build" --prefix "$prefix" > "$tmp/install.log" 2>&1 ||
@@ -25,7 +28,9 @@ catches_sigterm() {
 
 # run_launcher FOLDER COMMAND [ENV=VALUE...]: starts COMMAND without HOME and
 # XDG_DATA_HOME but with the given ones, waits until the launcher has become the program and the program handles
-# SIGTERM, checks that the program's working directory is FOLDER, then ends it.
+# SIGTERM (and, with `until` set, until that command succeeds), checks that the program's
+# working directory is FOLDER, then ends it.
+until=""
 run_launcher() {
   local folder=$1 command=$2 exe=""
   shift 2
@@ -38,6 +43,10 @@ run_launcher() {
     sleep 0.1
   done
   [ "$exe" = "$prefix/bin/kt210v-pc" ] || fail "the launcher did not become the program ($exe)"
+  if [ -n "$until" ]; then
+    for _ in $(seq 300); do eval "$until" && break; sleep 0.1; done
+    eval "$until" || { cat "$tmp/run.log"; fail "not within 30 s: $until"; }
+  fi
   [ "$(readlink "/proc/$pid/cwd")" = "$folder" ] ||
     fail "the program runs in $(readlink "/proc/$pid/cwd"), not in $folder"
   kill -TERM "$pid"
@@ -59,7 +68,9 @@ check_links() {
   local folder=$1
   links_to "$folder/Grafika" "$files/Grafika"
   [ -r "$folder/Grafika/MODE_4.jpg" ] || fail "the mode pictures cannot be read through $folder"
-  links_to "$folder/Help" "$files/help"
+  [ -d "$folder/Help" ] && [ ! -L "$folder/Help" ] ||
+    fail "$folder/Help is not a folder of the user's own"
+  links_to "$folder/Help/index.html" "$files/help/index.html"
   links_to "$folder/bootloader" "$folder/Bootloader"
   [ -d "$folder/Bootloader" ] && [ ! -L "$folder/Bootloader" ] ||
     fail "$folder/Bootloader is not a folder of the user's own"
@@ -72,12 +83,37 @@ check_links "$folder"
 links_to "$folder/help" "$files/help"
 links_to "$folder/Bootloader/README" "$files/Bootloader/README"
 
+# First start end to end, as the desktop menu does it: a folder holding only COM1, a link
+# to a simulated indicator. The launcher writes config.ini with the first USB serial port
+# present, else COM1; the program starts without the missing-settings box (which would
+# hold up the wizard), and about a second later the wizard asks COM1 for the device type.
+folder="$tmp/first/kt210v-pc"
+mkdir -p "$folder"
+"$prefix/bin/kt210v-sim" --link "$folder/COM1" --log > /dev/null 2> "$tmp/sim.log" &
+sim=$!
+for _ in $(seq 100); do [ -L "$folder/COM1" ] && break; sleep 0.1; done
+port=COM1
+for candidate in /dev/ttyUSB* /dev/ttyACM*; do [ -c "$candidate" ] && { port=$candidate; break; }; done
+[ "$port" = COM1 ] && until="grep -q '<< F1 F1 20' '$tmp/sim.log'"
+run_launcher "$folder" "$prefix/bin/kt210v-pc-launcher" XDG_DATA_HOME="$tmp/first" HOME=/nonexistent
+until=""
+kill "$sim" && wait "$sim"
+sim=""
+[ "$(grep -c $'\r$' "$folder/config.ini")" -eq 29 ] || fail "config.ini: $(cat -A "$folder/config.ini")"
+grep -qx $'domyslny_port_com= '"$port"$'\r' "$folder/config.ini" ||
+  fail "config.ini does not store $port: $(cat "$folder/config.ini")"
+grep -qx $'Sample_rate= 10\r' "$folder/config.ini" || fail "config.ini: $(cat "$folder/config.ini")"
+! grep -q "config.ini" "$tmp/run.log" || fail "a warning about config.ini: $(cat "$tmp/run.log")"
+
 # A later start through a link to the launcher, with a relative XDG_DATA_HOME (ignored:
 # ~/.local/share is used) and a folder the user has changed: a link whose target is gone
-# is made again, the user's own files and folders are left alone.
+# is made again, the user's own files and folders are left alone, and the Help link an
+# older launcher made becomes a folder. The user's config.ini is not touched.
 folder="$tmp/home/.local/share/kt210v-pc"
 mkdir -p "$folder/Bootloader" "$folder/help" "$tmp/links"
 ln -s /nonexistent/Grafika "$folder/Grafika"
+ln -s "$files/help" "$folder/Help"
+"$prefix/bin/kt210v-cli" write-settings "$folder/config.ini" --port ttyUSB7 || fail "write-settings"
 echo "own help" > "$folder/help/own.txt"
 echo ":00000001FF" > "$folder/Bootloader/program.hex"
 echo "own notes" > "$folder/Bootloader/README"
@@ -90,6 +126,8 @@ check_links "$folder"
 [ ! -L "$folder/Bootloader/README" ] && [ "$(cat "$folder/Bootloader/README")" = "own notes" ] ||
   fail "the user's own Bootloader/README was replaced"
 [ ! -e "$tmp/start/relative" ] || fail "the relative XDG_DATA_HOME was used"
+grep -qx $'domyslny_port_com= ttyUSB7\r' "$folder/config.ini" ||
+  fail "the user's config.ini was replaced: $(cat "$folder/config.ini")"
 
 # Neither XDG_DATA_HOME nor HOME: the launcher refuses and says why.
 if env -u HOME -u XDG_DATA_HOME "$prefix/bin/kt210v-pc-launcher" > "$tmp/run.log" 2>&1; then

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -17,6 +19,7 @@
 #include <tuple>
 
 #include "PtyServer.h"
+#include "SettingsFile.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -170,14 +173,21 @@ TEST_F(CliTest, UsageErrorsSendNothing) {
     EXPECT_EQ(server.RequestsServed(), before);
 }
 
-// The system's reason reaches the operator; the whole name is opened however long it is.
+// The system's reason and the window's hint reach the operator in one line; the whole
+// name is opened however long it is.
 TEST_F(CliTest, PortsAreOpenedByTheirWholeNameOrExplainedWhenTheyCannotBe) {
-    for (const char* port : {"COM77", "/nonexistent"}) {
-        const RunResult r = Run(std::string("--port ") + port + " identify");
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_NE(r.err.find(std::string("cannot open ") + port + ": No such file or directory"),
-                  std::string::npos)
-            << r.err;
+    const std::string missing = ": No such file or directory. Taki port nie istnieje.";
+    for (const auto& [args, shell, why] : std::vector<std::array<std::string, 3>>{
+             {"--port COM77 identify", "", "cannot open COM77 (/dev/ttyS76)" + missing},
+             {"--port /nonexistent identify", "", "cannot open /nonexistent" + missing},
+             // Another program holds the port (here the shell, whose lock the tool inherits).
+             {"identify", "exec 3< COM1 && flock -n 3 && ",
+              std::string("cannot open COM1 (./COM1): ") + std::strerror(EWOULDBLOCK) +
+                  ". Port jest zajęty przez inny program."}}) {
+        const RunResult r = Run(args, shell);
+        EXPECT_EQ(r.exitCode, 1) << args;
+        EXPECT_EQ(r.err.rfind(why, 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
     const fs::path longPath = dir / "a/path/longer/than/nine/COM1";
     fs::create_directories(longPath.parent_path());
@@ -185,6 +195,21 @@ TEST_F(CliTest, PortsAreOpenedByTheirWholeNameOrExplainedWhenTheyCannotBe) {
     const RunResult r = Run("--port " + longPath.string() + " identify");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("type=KT210V"), std::string::npos) << r.out;
+}
+
+// write-settings: what the program writes at its first close, with the given port; a file
+// already there, or a port name the file cannot keep, is refused and nothing is written.
+TEST_F(CliTest, WriteSettingsWritesTheFirstCloseFileOnlyWhereThereIsNone) {
+    kt::measurement::AppSettings expected;
+    expected.portName = "/dev/ttyUSB0";
+    EXPECT_EQ(Run("write-settings config.ini --port /dev/ttyUSB0").exitCode, 0);
+    EXPECT_EQ(ReadAll(dir / "config.ini"), kt::measurement::FormatSettings(expected));
+    const RunResult again = Run("write-settings config.ini --port COM2");
+    EXPECT_EQ(again.exitCode, 5);
+    EXPECT_NE(again.err.find("config.ini exists"), std::string::npos) << again.err;
+    EXPECT_EQ(ReadAll(dir / "config.ini"), kt::measurement::FormatSettings(expected));
+    EXPECT_EQ(Run("write-settings new.ini --port /dev/serial/by-id/usb-FTDI-port0").exitCode, 2);
+    EXPECT_FALSE(fs::exists(dir / "new.ini"));
 }
 
 // Lines of the CSV output after its header.

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +28,7 @@
 #include "Fakes.h"
 #include "JpegImage.h"
 #include "QtDialogs.h"
+#include "QtTranslations.h"
 #include "widgets/ChartView.h"
 
 using namespace kt::measurement;
@@ -402,6 +406,33 @@ private slots:
         QCOMPARE(answer->filterIndex, 1);
         answerWith(dir.filePath("w"), -1);
         QVERIFY(!dialogs.AskSaveFileName({FilterOf(F::Bmp), 0, ""}).has_value());
+    }
+
+    // With Qt's Polish translation the toolkit's own buttons and dialog texts are Polish.
+    void ToolkitTextsArePolish() {
+        std::string missing;
+        const std::unique_ptr<QTranslator> polish = InstallQtTranslations(missing);
+        QVERIFY2(polish != nullptr, missing.c_str());
+        QtDialogs dialogs;
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            for (auto* b : box->buttons()) seen << b->text();
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!dialogs.AskYesNo("?"));
+        QCOMPARE(seen, QStringList({"&Tak", "&Nie"}));
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            seen.clear();
+            for (auto* label : dialog->findChildren<QLabel*>()) seen << label->text();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        QVERIFY(!dialogs.AskSaveFileName({FilterOf(ChartExportFormat::Bmp), 0, ""}));
+        QVERIFY2(seen.contains(QStringLiteral("Szukaj w:")), qPrintable(seen.join('|')));
+        QCoreApplication::removeTranslator(polish.get());
     }
 };
 

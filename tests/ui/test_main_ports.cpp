@@ -27,6 +27,7 @@ private slots:
     void autoMovesMarkOnlyAndFailedOpenIsReported();
     void disconnectWhileClosedIsReported();
     void menuEntriesShowTheirWindows();
+    void keysReachTheirCommands();
 
 private:
     void Trigger(const char* action) { h_->Find<QAction>(action)->trigger(); }
@@ -137,6 +138,26 @@ void MainPortsTest::menuEntriesShowTheirWindows() {
     QVERIFY(kt::ui::COM_DBG_Form->isVisible());
     Trigger("orpogramie1");
     QVERIFY(kt::ui::O_programieForm->isVisible());
+}
+
+// The menu shows the keys of its commands; the buttons' keys work from any tab.
+void MainPortsTest::keysReachTheirCommands() {
+    QCOMPARE(h_->Find<QAction>("pomocprogramu1")->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(h_->Find<QAction>("zakocz1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    kt::ui::TForm1& form = h_->Form();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(3);
+    // START with no device ready opens the wizard.
+    QTest::keyClick(&form, Qt::Key_F5);
+    QVERIFY(kt::ui::AsystentForm->isVisible());
+    kt::ui::AsystentForm->hide();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // Both save keys ask for a name while there is none yet.
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(h_->dialogs.saveRequests.size(), size_t{2});
 }
 
 QTEST_MAIN(MainPortsTest)

@@ -4,6 +4,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include "Asystenlaczenia.h"
 #include "ChartTab.h"
 #include "IndicatorTab.h"
 #include "Konfigliniform.h"
@@ -68,6 +69,8 @@ void MainSettingsTest::settingsSurviveTwoStarts() {
     QVERIFY(h.dialogs.messages.empty());
     auto& f = h.Form();
     QCOMPARE(f.State().portName, std::string("ttyUSB7"));
+    // The automatic connection tries the stored port.
+    QCOMPARE(kt::ui::AsystentForm->PortText(), std::string("ttyUSB7"));
     QCOMPARE(f.Sampling().PeriodMs(), 250);
     QVERIFY(f.Sampling().RealTime());
     QVERIFY(f.ChartPage().PagingOn());
@@ -107,6 +110,7 @@ void MainSettingsTest::missingFileIsReportedAndANewFileHoldsTheStartValues() {
              std::vector<std::string>{"KT210V-PC|nie odnaleziono pliku konfiguracyjnego!"});
     QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
     QCOMPARE(h.State().portName, std::string("COM1"));
+    QCOMPARE(kt::ui::AsystentForm->PortText(), std::string("COM1"));
     CloseProgram();
     const QByteArray written = ReadAll(h.Dir() + "/config.ini");
     QCOMPARE(written.toStdString(), measurement::FormatSettings(measurement::AppSettings{}));

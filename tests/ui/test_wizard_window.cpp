@@ -214,6 +214,33 @@ void WizardWindowTest::paintsTheDisplayAndItsChanges() {
     QCOMPARE(rig.Label(10)->text(), QStringLiteral("<nieznany>"));
     QCOMPARE(rig.Get<QProgressBar>("ProgressBar1")->value(), 0);
     QVERIFY(rig.Button(3)->isEnabled());
+
+    // A step nothing answered: its line says so after its caption, with the port; a
+    // long text gives up caption, then the port's middle, never the words; the tooltip
+    // holds it whole. A late answer takes it away.
+    const QString caption = rig.Label(5)->text();
+    const int width = rig.Label(5)->width();
+    for (const char* port : {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-port0"}) {
+        d.noAnswerLabel = 5;
+        d.noAnswerPort = port;
+        rig.form.Render(d);
+        QLabel* line = rig.Label(5);
+        QCOMPARE(line->toolTip(), caption + QStringLiteral(" – brak odpowiedzi (") + port + ")");
+        QVERIFY2(line->text().contains(QStringLiteral(" – brak odpowiedzi (")),
+                 qPrintable(line->text()));
+        QVERIFY2(line->text().startsWith(caption.left(8)), qPrintable(line->text()));
+        QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <=
+                line->contentsRect().width());
+        QVERIFY(line->geometry().right() < line->parentWidget()->width());
+        if (QByteArray(port) == "COM1") QVERIFY(line->text().endsWith(QStringLiteral("(COM1)")));
+    }
+    QVERIFY2(rig.Label(5)->text().endsWith(QStringLiteral("0)")), qPrintable(rig.Label(5)->text()));
+    d.noAnswerLabel = 0;
+    d.noAnswerPort.clear();
+    rig.form.Render(d);
+    QCOMPARE(rig.Label(5)->text(), caption);
+    QCOMPARE(rig.Label(5)->width(), width);
+    QVERIFY(rig.Label(5)->toolTip().isEmpty());
 }
 
 void WizardWindowTest::abortButtonLiesOverTheOthers() {
@@ -401,6 +428,18 @@ void WizardWindowTest::portBoxListsTheMachinesPortsAfterCom1() {
     rig.form.hide();
     rig.form.show();
     QCOMPARE(rig.form.PortText(), std::string("/dev/pts/7"));
+
+    // An adapter under /dev/serial/by-id comes last, by its whole path, and the open list
+    // is wide enough to show it.
+    const QString byId = rig.machine.filePath("dev/serial/by-id/usb-FTDI_FT232R_A50285BI-port0");
+    QVERIFY(QDir(rig.machine.path()).mkpath(QStringLiteral("dev/serial/by-id")));
+    QVERIFY(QFile::link(QStringLiteral("../../ttyUSB0"), byId));
+    rig.form.hide();
+    rig.form.show();
+    QCOMPARE(box->itemText(4), byId);
+    box->showPopup();
+    QVERIFY(box->view()->width() > box->view()->fontMetrics().horizontalAdvance(byId));
+    box->hidePopup();
 }
 
 QTEST_MAIN(WizardWindowTest)

@@ -55,8 +55,17 @@ TEST(PortList, ListsUsbAndModemPortsAndOnlyTheUartsTheDriverFound) {
     ASSERT_EQ(symlink("/nonexistent/kt210v-port", (m.root / "dev/ttyUSB7").c_str()), 0);
     ASSERT_EQ(symlink("ttyUSB0", (m.root / "dev/ttyUSB8").c_str()), 0);  // links that lead on
 
-    const Names expected = {"ttyACM0", "ttyACM1", "ttyS0",   "ttyS2",   "ttyS10",
-                            "ttyUSB0", "ttyUSB2", "ttyUSB8", "ttyUSB10"};
+    // Adapters by maker and serial number, by their whole path after the short names.
+    const std::string byId = m.root.path() + "/dev/serial/by-id/";
+    std::filesystem::create_directories(byId + "folder");
+    ASSERT_EQ(symlink("../../ttyUSB2", (byId + "usb-FTDI_FT232R-if00-port0").c_str()), 0);
+    ASSERT_EQ(symlink("../../ttyACM1", (byId + "usb-Arduino_Uno_75833-if00").c_str()), 0);
+    ASSERT_EQ(symlink("../../ttyUSB9", (byId + "usb-gone-if00").c_str()), 0);
+
+    Names expected = {"ttyACM0", "ttyACM1", "ttyS0",   "ttyS2",   "ttyS10",
+                      "ttyUSB0", "ttyUSB2", "ttyUSB8", "ttyUSB10"};
+    expected.push_back(byId + "usb-Arduino_Uno_75833-if00");
+    expected.push_back(byId + "usb-FTDI_FT232R-if00-port0");
     EXPECT_EQ(ListSerialPorts(m.root.path()), expected);
     EXPECT_EQ(ListSerialPorts(m.root.path() + "/"), expected);
 }

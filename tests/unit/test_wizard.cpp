@@ -116,6 +116,9 @@ TEST_F(WizardTest, SilentDeviceFailsAtTheSixthTickOfTheTypeStep) {
         EXPECT_EQ(d.icons[line], (StepIcon{StepPicture::Failed, true})) << line;
     }
     EXPECT_EQ(d.icons[5].picture, StepPicture::Failed);
+    // The step's line ("Wyszukiwanie urządzenia") says that the port gave no answer.
+    EXPECT_EQ(d.noAnswerLabel, 5);
+    EXPECT_EQ(d.noAnswerPort, "COM1");
     EXPECT_TRUE(d.labelVisible[23]);
     EXPECT_TRUE(d.connectEnabled);
     EXPECT_TRUE(d.abortVisible);
@@ -130,6 +133,7 @@ TEST_F(WizardTest, SilentDeviceFailsAtTheSixthTickOfTheTypeStep) {
     std::vector<int> bar;
     RunToEnd(bar);
     EXPECT_TRUE(state.deviceReady);
+    EXPECT_EQ(shown().noAnswerLabel, 0);
 }
 
 TEST_F(WizardTest, OtherStepsFailOnTheirTenthTick) {
@@ -145,9 +149,14 @@ TEST_F(WizardTest, OtherStepsFailOnTheirTenthTick) {
         AnswerPending();
         EXPECT_FALSE(shown().icons[9].visible) << t;
     }
+    EXPECT_EQ(shown().noAnswerLabel, 0);
     wizard.Tick();  // the tenth
     EXPECT_EQ(shown().icons[9], (StepIcon{StepPicture::Failed, true}));
     EXPECT_EQ(shown().icons[7].picture, StepPicture::Question);
+    EXPECT_EQ(shown().noAnswerLabel, 10);  // behind "Hardware: V"
+    wizard.Connect();                      // a new attempt starts without the note
+    EXPECT_EQ(shown().noAnswerLabel, 0);
+    EXPECT_EQ(shown().noAnswerPort, "");
 }
 
 TEST_F(WizardTest, ReconnectPassesStatusAndVersionStepsAtOnce) {

@@ -2,6 +2,7 @@
 // 50 ms and 250 ms clock on one thread, with its events drained from a plain queue.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -21,11 +22,26 @@ public:
     void AppendParameterLine(const std::string&) override {}
 };
 
-// Message boxes become lines on standard error.
+// Message boxes become lines on standard error. The one box with details is the
+// wizard's failed open, which ConnectSession reports in a line of its own instead.
 class ConsoleDialogs : public device::Dialogs {
 public:
     void ShowPlainMessage(const std::string& text) override;
     void ShowInfoMessage(const std::string& caption, const std::string& text) override;
+    void ShowPlainMessageWithDetails(const std::string&, const std::string&) override {}
+};
+
+// Warnings and errors on standard error, kept back while `quiet` (the port's open, whose
+// failure the tool reports in one line of its own).
+class ConsoleWarnings : public device::StderrLog {
+public:
+    std::atomic<bool> quiet{false};
+    void Warning(const std::string& text) override {
+        if (!quiet) StderrLog::Warning(text);
+    }
+    void Error(const std::string& text) override {
+        if (!quiet) StderrLog::Error(text);
+    }
 };
 
 // The wizard's window stand-in: the port text is the --port name; the pause sleeps.
@@ -66,7 +82,7 @@ public:
     ConsoleLog log;
     ConsoleDialogs dialogs;
     device::SilentDeviceView view;  // the values live in DeviceState already
-    device::StderrLog warnings;
+    ConsoleWarnings warnings;
     device::BlockingUiQueue queue;
     HeadlessWizardView wizardView;
     device::DeviceCore core;

@@ -48,13 +48,23 @@ bool StepFailed(const device::ConnectionWizard& w) {
 }  // namespace
 
 int ConnectSession(CliSession& s, const std::string& port) {
+    s.warnings.quiet = true;
     s.Wizard().Connect();
+    s.warnings.quiet = false;
     // A successful open returns with the worker running and `portOpen` set.
     if (!s.State().portOpen) {
+        // One line: the name, the path it led to, the system's reason and the window's hint.
         device::Tserial_event& channel = s.core.Channel();
-        std::fprintf(
-            stderr, "cannot open %s: %s\n", port.c_str(),
-            device::OpenFailureReason(channel.LastOpenResult(), channel.LastOpenError()).c_str());
+        const int err = channel.LastOpenError();
+        std::string line = "cannot open " + port;
+        if (channel.ResolvedPath() != port && !channel.ResolvedPath().empty()) {
+            line += " (" + channel.ResolvedPath() + ")";
+        }
+        line += ": " + device::OpenFailureReason(channel.LastOpenResult(), err);
+        if (const std::string hint = device::OpenFailureHint(err); !hint.empty()) {
+            line += ". " + hint;
+        }
+        std::fprintf(stderr, "%s\n", line.c_str());
         return EXIT_PORT;
     }
     s.RunUntil([&] { return s.State().deviceReady || StepFailed(s.Wizard()); }, kIdentifyTimeoutMs,

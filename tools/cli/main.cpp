@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "RecordCommand.h"
 #include "SampleCommand.h"
+#include "SettingsCommand.h"
 
 namespace {
 
@@ -18,8 +19,11 @@ void Usage(FILE* out) {
                  "       kt210v-cli [--port NAME] monitor\n"
                  "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
                  "                                       [--duration S | --count N]\n"
+                 "                                       [--inter-byte-reads]\n"
                  "       kt210v-cli [--port NAME] record --out F.txt|F.xls [--date] [--time]\n"
-                 "                                       [--pk] + sample's; exit 5: not written\n"
+                 "                                       [--pk] + sample's options\n"
+                 "       kt210v-cli [--port NAME] write-settings FILE\n"
+                 "       kt210v-cli --help\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
                  "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
                  "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
@@ -27,8 +31,12 @@ void Usage(FILE* out) {
                  "mode decp Beep LED Q_NR from 0 to 255).\n"
                  "sample prints CSV on stdout (elapsed_s, angles, cycles, pk1, pk2), one line\n"
                  "per measurement; defaults --period 100 --duration 10; a summary on stderr.\n"
+                 "--inter-byte-reads ends reads after 40 ms of silence instead of at a frame's\n"
+                 "end. write-settings writes a new config.ini (FILE) as the program writes it\n"
+                 "at its first close, NAME as its port; an existing FILE is kept (exit 5).\n"
                  "Exit: 0 done, 1 port not opened or lost or standard output not written,\n"
-                 "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s.\n");
+                 "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s, 5 record's\n"
+                 "or write-settings' file not written.\n");
 }
 
 int Dispatch(int argc, char** argv) {
@@ -60,6 +68,7 @@ int Dispatch(int argc, char** argv) {
     if (command == "set" && !args.empty()) return kt::cli::SetValues(port, args);
     if (command == "sample") return kt::cli::SampleCommand(port, args);
     if (command == "record") return kt::cli::RecordCommand(port, args);
+    if (command == "write-settings") return kt::cli::WriteSettingsCommand(port, args);
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;
