@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "RecordCommand.h"
+#include "RecoverCommand.h"
 #include "SampleCommand.h"
 
 namespace {
@@ -19,7 +20,10 @@ void Usage(FILE* out) {
                  "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
                  "                                       [--duration S | --count N]\n"
                  "       kt210v-cli [--port NAME] record --out F.txt|F.xls [--date] [--time]\n"
-                 "                                       [--pk] + sample's; exit 5: not written\n"
+                 "                                       [--pk] + sample's; exit 5: not written;\n"
+                 "                                       the rows kept in F.journal meanwhile\n"
+                 "       kt210v-cli recover JOURNAL --out F.txt|F.xls   the file of a journal\n"
+                 "                                       left by a run; exit 5: not written\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
                  "entry of that name in the current directory, COMn as /dev/ttyS(n-1), or\n"
                  "/dev/NAME. Keys: mode decp Beep OnTime PK1 PK2 LED Q_NR UZP0 UZP1 UZP2\n"
@@ -60,6 +64,7 @@ int Dispatch(int argc, char** argv) {
     if (command == "set" && !args.empty()) return kt::cli::SetValues(port, args);
     if (command == "sample") return kt::cli::SampleCommand(port, args);
     if (command == "record") return kt::cli::RecordCommand(port, args);
+    if (command == "recover") return kt::cli::RecoverCommand(args);
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;
