@@ -179,6 +179,19 @@ struct ReportedRow {
     std::string cells;  // empty for a cell not known
 };
 
+// The window's child: its start-up directory, then one "ns<TAB>cells" line per row.
+inline std::vector<ReportedRow> WindowRows(const std::string& text, std::string& dir) {
+    std::vector<ReportedRow> rows;
+    std::istringstream in(text);
+    std::getline(in, dir);
+    for (std::string line; std::getline(in, line);) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos) break;
+        rows.push_back({std::stoll(line.substr(0, tab)), line.substr(tab + 1)});
+    }
+    return rows;
+}
+
 // What a killed run's journal gives back.
 struct Recovered {
     ui::LocaleDateTimeTexts texts;

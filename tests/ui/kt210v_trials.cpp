@@ -278,19 +278,6 @@ void Count(KillTotals& t, const kt::test::Recovered& back,
     t.recovered += back.table.rowsRegistered();
 }
 
-// The window's child: its start-up directory, then one "ns<TAB>cells" line per row.
-std::vector<kt::test::ReportedRow> WindowRows(const std::string& text, std::string& dir) {
-    std::vector<kt::test::ReportedRow> rows;
-    std::istringstream in(text);
-    std::getline(in, dir);
-    for (std::string line; std::getline(in, line);) {
-        const size_t tab = line.find('\t');
-        if (tab == std::string::npos) break;
-        rows.push_back({std::stoll(line.substr(0, tab)), line.substr(tab + 1)});
-    }
-    return rows;
-}
-
 std::string KilledWindow(const char* self, bool realTime, double seconds, KillTotals& t) {
     kt::test::ChildProcess child({self, "journal-child", realTime ? "realtime" : "10ms"});
     if (!child.WaitFor(
@@ -301,7 +288,7 @@ std::string KilledWindow(const char* self, bool realTime, double seconds, KillTo
     const int64_t killNs = kt::test::SteadyNs();
     child.Kill();
     std::string dir;
-    const std::vector<kt::test::ReportedRow> rows = WindowRows(child.Text(), dir);
+    const std::vector<kt::test::ReportedRow> rows = kt::test::WindowRows(child.Text(), dir);
     const kt::test::Recovered back(dir + "/" + kt::measurement::kJournalFileName);
     std::filesystem::remove_all(dir);
     Count(t, back, rows, killNs);
