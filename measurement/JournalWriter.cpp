@@ -4,15 +4,25 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace kt::measurement {
 
+namespace {
+
+constexpr uint64_t kRingMask = JournalWriter::kRingRecords - 1;
+
+}  // namespace
+
 JournalWriter::JournalWriter(int fd, std::string path, device::Log& log,
                              std::optional<uint32_t> seed)
-    : fd_(fd), path_(std::move(path)), log_(log), seed_(seed.value_or(0)) {
-    incoming_.reserve(kReservedRecords);
-    batch_.reserve(kReservedRecords);
-    out_.reserve(kReservedRecords * kJournalRecordSize);
+    : fd_(fd),
+      path_(std::move(path)),
+      log_(log),
+      // Every slot written once here, so no page of the ring is first touched later.
+      ring_(std::make_unique<JournalRecord[]>(kRingRecords)),
+      seed_(seed.value_or(0)) {
+    out_.reserve(1024 * kJournalRecordSize);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -20,37 +30,70 @@ JournalWriter::~JournalWriter() {
     Finish(End::Keep);
 }
 
-void JournalWriter::Append(const JournalRecord& record) {
-    std::lock_guard lock(mutex_);
-    incoming_.push_back(record);
-    ++appended_;
-    // One wake-up per batch: the thread gathers what comes until the batch is due, or
-    // at once when half the reserved room is taken (records coming faster than usual).
-    if (!woken_ || incoming_.size() == kReservedRecords / 2) {
-        woken_ = true;
-        urgent_ = urgent_ || incoming_.size() == kReservedRecords / 2;
-        wake_.notify_one();
+bool JournalWriter::Publish(const JournalRecord& record) {
+    const uint64_t head = head_.load(std::memory_order_relaxed);
+    const uint64_t used = head - tail_.load(std::memory_order_acquire);
+    if (used == kRingRecords) return false;
+    ring_[head & kRingMask] = record;
+    head_.store(head + 1, std::memory_order_release);
+    // Records coming faster than a batch can hold: the writer need not wait its interval.
+    if (used + 1 == kRingRecords / 2) {
+        urgent_ = true;
+        control_.notify_one();
+    }
+    return true;
+}
+
+// Moves records that found the ring full into it, in order; with `block` until all are in.
+void JournalWriter::PublishWaiting(bool block) {
+    while (!waiting_.empty()) {
+        if (Publish(waiting_.front())) {
+            waiting_.pop_front();
+            continue;
+        }
+        if (!block) return;
+        urgent_ = true;
+        control_.notify_one();
+        Wake();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
-void JournalWriter::Flush() {
-    std::unique_lock lock(mutex_);
+// A system call only when the writer sleeps waiting for records.
+void JournalWriter::Wake() {
+    signal_.fetch_add(1, std::memory_order_release);
+    signal_.notify_one();
+}
+
+void JournalWriter::Append(const JournalRecord& record) {
     if (finished_) return;
-    const uint64_t target = appended_;
+    PublishWaiting(false);
+    if (!waiting_.empty() || !Publish(record)) waiting_.push_back(record);
+    Wake();
+}
+
+void JournalWriter::Flush() {
+    if (finished_) return;
+    PublishWaiting(true);
+    std::unique_lock lock(mutex_);
+    const uint64_t target = head_.load();
     urgent_ = true;
-    wake_.notify_one();
+    control_.notify_one();
+    Wake();
     done_.wait(lock, [&] { return handled_ >= target; });
 }
 
 void JournalWriter::Finish(End end) {
+    if (finished_) return;
+    if (end == End::Keep) PublishWaiting(true);
+    finished_ = true;
     {
         std::lock_guard lock(mutex_);
-        if (finished_) return;
-        finished_ = true;
-        stop_ = true;
         discard_ = end == End::Discard;
-        wake_.notify_one();
+        stop_ = true;
     }
+    control_.notify_one();
+    Wake();
     thread_.join();
     // A journal that holds nothing is not kept. Removed while still locked, so no other
     // program takes it over half-removed.
@@ -64,27 +107,32 @@ void JournalWriter::Finish(End end) {
 }
 
 void JournalWriter::Run() {
-    std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [&] { return stop_ || urgent_ || !incoming_.empty(); });
-        if (!stop_ && !urgent_) {
-            wake_.wait_for(lock, kBatchInterval, [&] { return stop_ || urgent_; });
+        const uint32_t seen = signal_.load(std::memory_order_acquire);
+        if (head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_relaxed) &&
+            !stop_ && !urgent_) {
+            signal_.wait(seen, std::memory_order_acquire);  // no timeout: idle is idle
+            continue;
         }
-        incoming_.swap(batch_);
-        woken_ = false;
+        {
+            std::unique_lock lock(mutex_);
+            control_.wait_for(lock, kBatchInterval, [&] { return stop_ || urgent_; });
+        }
         urgent_ = false;
         const bool stopping = stop_;
-        const bool discard = discard_;
-        const uint64_t taken = appended_;
-        lock.unlock();
-        if (!discard) {
-            for (const JournalRecord& record : batch_) Handle(record);
+        const uint64_t head = head_.load(std::memory_order_acquire);
+        if (!discard_) {
+            for (uint64_t at = tail_.load(std::memory_order_relaxed); at != head; ++at) {
+                Handle(ring_[at & kRingMask]);
+            }
             WriteOut();
             Sync();
         }
-        batch_.clear();
-        lock.lock();
-        handled_ = taken;
+        tail_.store(head, std::memory_order_release);
+        {
+            std::lock_guard lock(mutex_);
+            handled_ = head;
+        }
         done_.notify_all();
         if (stopping) return;
     }
