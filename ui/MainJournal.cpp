@@ -6,6 +6,7 @@
 // this run keeps none. A close of the operator's gives the journal up with the rows.
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <filesystem>
 
 #include "ChartTab.h"
@@ -138,10 +139,13 @@ void TForm1::StartJournal(int fd, const JournalScan* continued) {
     sampling_->Subscribe(*journal_);
 }
 
+// The window closed by a signal or by the desktop's session ending (a logout) keeps the
+// journal; only the operator's close gives it up.
 void TForm1::FinishJournal() {
     if (!journal_) return;
-    journal_->Finish(closingBySignal_ ? measurement::JournalWriter::End::Keep
-                                      : measurement::JournalWriter::End::Discard);
+    const bool operatorClosed = !closingBySignal_ && !qApp->isSavingSession();
+    journal_->Finish(operatorClosed ? measurement::JournalWriter::End::Discard
+                                    : measurement::JournalWriter::End::Keep);
 }
 
 }  // namespace kt::ui
