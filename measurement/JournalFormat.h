@@ -31,6 +31,7 @@ inline constexpr char kJournalMagic[8] = {'K', 'T', '2', '1', '0', 'V', 'J', 'R'
 inline constexpr uint16_t kJournalVersion = 1;
 inline constexpr size_t kJournalHeaderSize = 64;
 inline constexpr size_t kJournalRecordSize = 44;
+static_assert(kJournalRecordSize <= 48, "a journaled row stays small");
 
 // What a measurement file says besides its rows, and the boxes that shape the table.
 struct RunSettings {

@@ -55,13 +55,15 @@ void TForm1::BuildJournal() {
         return;
     }
     if (scan.damaged) log.Warning(path + ": " + scan.problem);
-    if (scan.samples == 0) {
+    if (scan.samples == 0 && !scan.damaged) {
         // Nothing journaled (or a header cut short): begun afresh.
         if (::ftruncate(fd, 0) != 0) log.Warning(path + ": " + device::SystemReason(errno));
         StartJournal(fd, nullptr);
         return;
     }
-    if (dialogs_->AskQuestion(RecoveryQuestion(scan, *dateTime_), "Tak", "Nie")) {
+    // Damage before the first measurement leaves nothing to offer, and nothing to remove.
+    if (scan.samples > 0 &&
+        dialogs_->AskQuestion(RecoveryQuestion(scan, *dateTime_), "Tak", "Nie")) {
         if (RecoverRun(fd, scan)) {
             StartJournal(fd, &scan);
             return;

@@ -120,9 +120,9 @@ int FolderProblem(const std::string& path) {
 
 namespace {
 
-// The journal of a run that writes `path`: an earlier journal with rows under the name
-// (a run that was killed) is set aside, never overwritten; another program's file is left
-// alone. -1 (the reason on standard error) when no journal can be kept.
+// The journal of a run that writes `path`: an earlier journal under the name with rows or
+// damage (a run that was killed) is set aside, never overwritten; another program's file
+// is left alone. -1 (the reason on standard error) when no journal can be kept.
 int OpenRecordJournal(const std::string& path) {
     measurement::JournalOpen open = measurement::OpenJournalFile(path);
     if (open.fd >= 0) {
@@ -134,7 +134,7 @@ int OpenRecordJournal(const std::string& path) {
             ::close(open.fd);
             return -1;
         }
-        if (scan.samples == 0) {
+        if (scan.samples == 0 && !scan.damaged) {
             if (::ftruncate(open.fd, 0) == 0) return open.fd;
             open.error = errno;
         } else {
