@@ -190,8 +190,8 @@ TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
 }  // namespace
 
 // A run killed with SIGKILL leaves its rows in run.txt.journal; recover writes them as
-// record would have; the next record sets that journal aside and, once its file is
-// written, leaves no journal of its own.
+// record would have; the next record sets that journal (damaged or not) aside and, once
+// its file is written, leaves no journal of its own.
 TEST_F(CliRecordTest, AKilledRunIsRecoveredFromItsJournal) {
     const pid_t child = fork();
     if (child == 0) {
@@ -224,6 +224,10 @@ TEST_F(CliRecordTest, AKilledRunIsRecoveredFromItsJournal) {
         << r.err;
     EXPECT_EQ(lines.back().rfind(std::to_string(lines.size() - 11) + " \t", 0), 0u);
 
+    // Spoilt in its first record, the journal offers no row, yet is not emptied.
+    std::fstream(dir / "run.txt.journal", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(64 + 5)
+        .put('?');
     r = Run("record --out run.txt --count 3");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("an earlier unsaved run is kept as run.txt.journal."), std::string::npos)
