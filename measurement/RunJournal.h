@@ -11,7 +11,7 @@
 // whenever they change. Clearing the table starts the journal afresh.
 //
 // Everything here runs on the user-interface thread and costs a copy into the writer's
-// buffer per record; the file is written by the writer's thread.
+// ring per record (no lock, no allocation); the file is written by the writer's thread.
 #pragma once
 
 #include <cstdint>
