@@ -173,11 +173,11 @@ int RecordCommand(const std::string& port, std::vector<std::string> args) {
     if (journalFd < 0) return EXIT_NOT_WRITTEN;
     const ui::LocaleDateTimeTexts dateTime;
     TableRecorder recorder(dateTime, RecordBoxes(options));
-    const device::DeviceState* device = nullptr;  // while the run's session lasts
+    const device::DeviceState* indicator = nullptr;  // while the run's session lasts
     device::StderrLog log;
     measurement::RunJournal journal(journalFd, journalPath, log, [&](measurement::RunSettings& s) {
         recorder.FillSettings(s);
-        s.SetTypeName(device ? device->typeName : device::kUnrecognisedTypeName);
+        s.SetTypeName(indicator ? indicator->typeName : device::kUnrecognisedTypeName);
         s.periodMs = static_cast<uint32_t>(options.sampling.periodMs);
         s.realTime = options.sampling.realTime;
     });
@@ -185,8 +185,8 @@ int RecordCommand(const std::string& port, std::vector<std::string> args) {
     double elapsed = 0;
     std::string typeName = device::kUnrecognisedTypeName;
     const int rc = RunSampling(port, options.sampling, recorder, &elapsed, &typeName,
-                               [&device](const device::DeviceState& state) { device = &state; });
-    device = nullptr;
+                               [&indicator](const device::DeviceState& s) { indicator = &s; });
+    indicator = nullptr;
     // A run that never sampled has nothing to save; rows of a run cut short are kept.
     if (rc != EXIT_OK && recorder.Table().rowsRegistered() == 0) {
         journal.Finish(measurement::JournalWriter::End::Discard);
