@@ -44,6 +44,14 @@ public:
         (void)text;
         return false;
     }
+    // The same question with buttons of its own captions; `yes` answers true and is the
+    // default button.
+    virtual bool AskQuestion(const std::string& text, const std::string& yes,
+                             const std::string& no) {
+        (void)yes;
+        (void)no;
+        return AskYesNo(text);
+    }
     // Save dialog: asks before replacing an existing file and takes only names in an
     // existing folder. Nothing when the operator cancels (or nobody can answer).
     virtual std::optional<SaveFileChoice> AskSaveFileName(const SaveFileRequest& request) {

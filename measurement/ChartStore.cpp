@@ -20,16 +20,21 @@ void ChartStore::AppendChannelPoints(const ChartSample& sample) {
         const auto c = static_cast<size_t>(channel);
         if (sample.active[c]) series_[c].Add(sample.elapsed, sample.angle[c]);
     }
+    if (listener_) listener_->OnChannelPoints(sample);
 }
 
 void ChartStore::AppendOutputPoints(const ChartSample& sample, const OutputLine& pk1,
                                     const OutputLine& pk2) {
-    series_[kSeriesPK1].Add(sample.elapsed, OutputLevel(pk1, sample.outputOn[0]));
-    series_[kSeriesPK2].Add(sample.elapsed, OutputLevel(pk2, sample.outputOn[1]));
+    const float level1 = OutputLevel(pk1, sample.outputOn[0]);
+    const float level2 = OutputLevel(pk2, sample.outputOn[1]);
+    series_[kSeriesPK1].Add(sample.elapsed, level1);
+    series_[kSeriesPK2].Add(sample.elapsed, level2);
+    if (listener_) listener_->OnOutputPoints(sample.elapsed, level1, level2);
 }
 
 void ChartStore::Clear() {
     for (ChartSeries& series : series_) series.Clear();
+    if (listener_) listener_->OnChartCleared();
 }
 
 size_t ChartStore::LargestShownCount(const SeriesMask& shown) const {

@@ -47,6 +47,17 @@ struct ChartSample {
     std::array<bool, 2> outputOn{};  // PK1, PK2
 };
 
+// Hears of every point appended and every clearing (the run journal).
+class ChartListener {
+public:
+    virtual ~ChartListener() = default;
+    // The points of the channels in sample.active, at X = sample.elapsed.
+    virtual void OnChannelPoints(const ChartSample& sample) = 0;
+    // The PK1 and PK2 points at X = elapsed, at the heights given.
+    virtual void OnOutputPoints(double elapsed, float pk1Level, float pk2Level) = 0;
+    virtual void OnChartCleared() = 0;
+};
+
 class ChartStore {
 public:
     ChartSeries& Series(int index) { return series_[static_cast<size_t>(index)]; }
@@ -64,6 +75,8 @@ public:
     // Empties all five series, in order 0..4.
     void Clear();
 
+    void SetListener(ChartListener* listener) { listener_ = listener; }
+
     // Largest point count among the shown series (0 when none is shown or all are empty).
     size_t LargestShownCount(const SeriesMask& shown) const;
 
@@ -71,6 +84,7 @@ public:
 
 private:
     std::array<ChartSeries, kSeriesCount> series_;
+    ChartListener* listener_ = nullptr;
 };
 
 }  // namespace kt::measurement

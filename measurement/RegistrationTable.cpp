@@ -48,6 +48,11 @@ uint16_t FilledBit(int column) {
     }
 }
 
+// Column 0 is as wide as the date and time of the latest registration need.
+int Column0Width(bool date, bool time) {
+    return date && time ? 160 : (date || time ? 110 : 60);
+}
+
 }  // namespace
 
 Rgb ColourOf(CellBackground background) {
@@ -67,7 +72,7 @@ Rgb ColourOf(CellBackground background) {
 
 void RegistrationTable::AddRow(const RowSource& source) {
     const RegistrationBoxes& b = boxes_;
-    column0Width_ = b.date && b.time ? 160 : (b.date || b.time ? 110 : 60);
+    column0Width_ = Column0Width(b.date, b.time);
     Row row{source.wallTime, source.elapsed, {}, 0};
     row.bits = Bit(b.sampleNumber, kNumber) | Bit(b.date, kDate) | Bit(b.time, kTime) |
                Bit(b.elapsedTime, kElapsed) | Bit(b.pk1, kPk1) | Bit(b.pk2, kPk2) |
@@ -80,10 +85,17 @@ void RegistrationTable::AddRow(const RowSource& source) {
         row.value[i] = source.display[i].value;
     }
     rows_.push_back(row);
+    if (listener_) listener_->OnRowAdded(row);
+}
+
+void RegistrationTable::AppendRegistered(const RegisteredRow& row) {
+    column0Width_ = Column0Width(row.bits & kDate, row.bits & kTime);
+    rows_.push_back(row);
 }
 
 void RegistrationTable::Clear() {
     std::deque<Row>().swap(rows_);  // gives the memory back, not only the rows
+    if (listener_) listener_->OnTableCleared();
 }
 
 const RegistrationTable::Row* RegistrationTable::DataRow(int row) const {

@@ -35,6 +35,8 @@ struct RegistrationBoxes {
     bool elapsedTime = true;               // CheckBox9 "czas pomiaru"
     bool sampleNumber = true;              // CheckBox11 "numer próbki"
     bool colour = true;                    // CheckBox12 "kolor"
+
+    bool operator==(const RegistrationBoxes&) const = default;
 };
 
 // What a registration is taken from at the moment it is made.
@@ -44,6 +46,23 @@ struct RowSource {
     bool sensorPresent[3] = {};  // the channel is in the latest measurement answer
     ChannelDisplay display[3];   // what each channel's large display shows
     bool outputOn[2] = {};       // PK1, PK2
+};
+
+// A registered row as the table keeps it: what its cells are made from. `bits` says which
+// parts of column 0 and which columns were filled, and the states of the outputs.
+struct RegisteredRow {
+    int64_t wallTime = 0;
+    double elapsed = 0;
+    float value[3] = {};
+    uint16_t bits = 0;
+};
+
+// Hears of every registration and every clearing (the run journal).
+class RowListener {
+public:
+    virtual ~RowListener() = default;
+    virtual void OnRowAdded(const RegisteredRow& row) = 0;
+    virtual void OnTableCleared() = 0;
 };
 
 // How the date and time appear in column 0 of a row.
@@ -64,6 +83,10 @@ public:
     void AddRow(const RowSource& source);
     // Removes every registration; titles and column widths stay.
     void Clear();
+    // Puts back a row registered earlier (a recovered run), as AddRow left it; the
+    // listener is not told.
+    void AppendRegistered(const RegisteredRow& row);
+    void SetListener(RowListener* listener) { listener_ = listener; }
 
     int rowsRegistered() const { return static_cast<int>(rows_.size()); }
     // Grid rows: titles plus registrations, and always at least one (empty) data row.
@@ -90,12 +113,7 @@ public:
     bool ReadButtonEnabled() const { return !boxes_.autoRead; }
 
 private:
-    struct Row {
-        int64_t wallTime;
-        double elapsed;
-        float value[3];
-        uint16_t bits;
-    };
+    using Row = RegisteredRow;
     static_assert(sizeof(Row) <= 32, "a registered row stays compact");
 
     const Row* DataRow(int row) const;
@@ -104,6 +122,7 @@ private:
     RegistrationBoxes boxes_;
     std::deque<Row> rows_;  // appends never move earlier rows
     int column0Width_ = kRegistrationDefaultColumnWidth;
+    RowListener* listener_ = nullptr;
 };
 
 }  // namespace kt::measurement

@@ -182,6 +182,14 @@ void SamplingClock::ResetElapsed() {
     ClearRealTimeRate();
 }
 
+void SamplingClock::RestoreStopped(double elapsed) {
+    if (phase_ != RunPhase::Stopped) return;
+    stoppedElapsed_ = elapsed;
+    state_.elapsed = elapsed;
+    ClearRealTimeRate();
+    view_.SetElapsedText(device::GeneralForm(RoundTo2(elapsed), decimalSeparator_));
+}
+
 int64_t SamplingClock::SetPeriodMs(int64_t periodMs) {
     periodMs_ = std::clamp(periodMs, kMinPeriodMs, kMaxPeriodMs);
     return periodMs_;

@@ -72,6 +72,9 @@ public:
     void Halt();
     // Chart start / stop: the elapsed time starts again from 0; running or not is unchanged.
     void ResetElapsed();
+    // A recovered run: stopped at `elapsed`, which the readout shows and a save takes as
+    // the run's duration. Only while stopped.
+    void RestoreStopped(double elapsed);
 
     // The period clamped to 10..10000000 ms; returns the value taken.
     int64_t SetPeriodMs(int64_t periodMs);

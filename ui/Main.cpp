@@ -21,6 +21,7 @@
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
 #include "RegistrationTab.h"
+#include "RunJournal.h"
 #include "Wartoscunit.h"
 #include "ui_Main.h"
 #include "widgets/ChartView.h"
@@ -87,6 +88,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildSampling();
     BuildHelp();
     ReadSettings();
+    BuildJournal();
     BuildChartActions();
     BuildShortcuts();
     // No paging and the first page, then the paging rule with the values just read.
@@ -262,9 +264,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 // Runs whenever the main window closes; neither a measurement nor the port is stopped.
-// The settings file is written here once the settings are kept.
+// The settings file is written, and the run journal given up as the rows are (a close by
+// a signal, a logout or a shutdown, keeps it).
 void TForm1::FormClose() {
     WriteSettings();
+    FinishJournal();
 }
 
 void TForm1::CloseBySignal() {

@@ -24,6 +24,11 @@
 class QAction;
 class QActionGroup;
 
+namespace kt::measurement {
+class RunJournal;
+struct JournalScan;
+}  // namespace kt::measurement
+
 namespace Ui {
 class TForm1;
 }
@@ -103,6 +108,10 @@ public:
     void CloseBySignal();
     DeviceTab& DevicePage();
     const std::string& StartupDirectory() const { return startupDirectory_; }
+    // "kt210v-pc.journal" in the start-up directory, and the journal kept there (none when
+    // the file is another program's or could not be opened).
+    std::string JournalPath() const;
+    measurement::RunJournal* Journal() { return journal_.get(); }
     device::NumberFormat Format() const { return format_; }
 
     QTimer* Timer1 = nullptr;  // 50 ms: readouts, dials and chart page tracking
@@ -146,6 +155,13 @@ private:
     measurement::AppSettings CollectSettings() const;
     void WriteSettings();
     void ArmDueTimer();
+    // The run journal: a run found there put back or set aside, then the journal of this
+    // run; given up by a close of the operator's, kept by any other end.
+    void BuildJournal();
+    bool RecoverRun(int fd, const measurement::JournalScan& scan);
+    int SetJournalAside(int fd, const measurement::JournalScan& scan);
+    void StartJournal(int fd, const measurement::JournalScan* continued);
+    void FinishJournal();
 
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<QtDialogs> ownDialogs_;
@@ -191,6 +207,8 @@ private:
 
     SecondaryForms forms_;
     QActionGroup* portGroup_ = nullptr;
+    // Last, so it goes first: it listens to the table, the chart and the sampling clock.
+    std::unique_ptr<measurement::RunJournal> journal_;
 };
 
 // The program's windows, created at start-up in this order and kept until it ends.

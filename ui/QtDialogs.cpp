@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 
@@ -44,6 +45,17 @@ bool QtDialogs::AskYesNo(const std::string& text) {
     box.setTextFormat(Qt::PlainText);
     // Enter alone must not answer Yes to a question that discards data.
     box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::AskQuestion(const std::string& text, const std::string& yes,
+                            const std::string& no) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText(QString::fromStdString(yes));
+    box.button(QMessageBox::No)->setText(QString::fromStdString(no));
+    box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 

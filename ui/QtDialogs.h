@@ -23,6 +23,8 @@ public:
     void ShowInfoMessageWithDetails(const std::string& caption, const std::string& text,
                                     const std::string& details) override;
     bool AskYesNo(const std::string& text) override;
+    bool AskQuestion(const std::string& text, const std::string& yes,
+                     const std::string& no) override;
     std::optional<device::SaveFileChoice> AskSaveFileName(
         const device::SaveFileRequest& request) override;
     std::string AskOpenFileName(const std::string& caption, const std::string& filter,

@@ -10,6 +10,7 @@
 #include "RegistrationCells.h"
 #include "RegistrationSource.h"
 #include "RegistrationTableModel.h"
+#include "RunJournal.h"
 #include "SamplingClock.h"
 #include "ui_RegistrationTab.h"
 
@@ -182,7 +183,16 @@ void RegistrationTab::ShowPendingRows() {
 void RegistrationTab::BitBtn6Click() {
     if (table_ == nullptr || !dialogs_->AskYesNo(measurement::kClearTableQuestion)) return;
     catchUp_.stop();
+    recovered_.reset();
     model_->ClearTable();
+}
+
+void RegistrationTab::ShowRecoveredRun(const measurement::RunSettings& settings) {
+    if (table_ == nullptr) return;
+    recovered_ = std::make_unique<measurement::RunSettings>(settings);
+    recoveredRows_ = table_->rowsRegistered();
+    SetBoxes(settings.boxes);
+    ShowPendingRows();
 }
 
 void RegistrationTab::BitBtn1Click() {
@@ -229,18 +239,22 @@ void RegistrationTab::SaveTo(const std::string& name, int filterIndex) {
 
 measurement::MeasurementFileInput RegistrationTab::FileInput() const {
     measurement::MeasurementFileInput in;
-    in.rowCount = table_->RowCount();
-    in.typeName = device_->typeName;
+    if (recovered_ && table_->rowsRegistered() == recoveredRows_) {
+        in = measurement::FileInputOf(*recovered_, sampling_->RunElapsed(), table_->RowCount());
+    } else {
+        in.rowCount = table_->RowCount();
+        in.typeName = device_->typeName;
+        in.duration = sampling_->RunElapsed();
+        in.realTime = sampling_->RealTime();
+        in.periodMs = sampling_->PeriodMs();
+        for (int i = 0; i < measurement::kChannelCount; ++i) {
+            in.sensorPresent[i] = device_->sensorPresent[i];
+            in.channelActive[i] = indicator_->Active(i);
+        }
+    }
     const int64_t now = wallClock_();
     in.dateText = dateTime_->ShortDate(now);
     in.timeText = dateTime_->LongTime(now);
-    in.duration = sampling_->RunElapsed();
-    in.realTime = sampling_->RealTime();
-    in.periodMs = sampling_->PeriodMs();
-    for (int i = 0; i < measurement::kChannelCount; ++i) {
-        in.sensorPresent[i] = device_->sensorPresent[i];
-        in.channelActive[i] = indicator_->Active(i);
-    }
     return in;
 }
 

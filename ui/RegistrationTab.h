@@ -33,6 +33,7 @@ class SamplingClock;
 struct MeasurementFileInput;
 struct RegistrationBoxes;
 struct RowSource;
+struct RunSettings;
 }  // namespace kt::measurement
 
 namespace Ui {
@@ -78,6 +79,11 @@ public:
     // the scroll that keeps the newest rows in view. The 50 ms timer calls it.
     void ShowPendingRows();
 
+    // The rows of a recovered run are in the table: the boxes as that run left them, the
+    // grid brought up to the table, and until a row is added or the table cleared a save
+    // describes that run (device type, channels, sampling), not the window's settings.
+    void ShowRecoveredRun(const measurement::RunSettings& settings);
+
     // The name last confirmed in the save dialog, which "Zapisz" writes again.
     const std::string& FileName() const { return fileName_; }
     QTableView* Grid() const;
@@ -109,6 +115,9 @@ private:
     const device::DeviceState* device_ = nullptr;
     const measurement::DateTimeTexts* dateTime_ = nullptr;
     int64_t (*wallClock_)() = measurement::WallClockSeconds;
+
+    std::unique_ptr<measurement::RunSettings> recovered_;
+    int recoveredRows_ = 0;
 
     std::string fileName_;
     int fileFilter_ = 0;  // the save dialog's filter of `fileName_`: 0 ".txt", 1 ".xls"

@@ -1,7 +1,9 @@
 // kt210v-cli record run as a separate process against the simulated indicator on a pty:
-// the files it writes in both layouts, and exit 5 with the reason when it cannot write.
+// the files it writes in both layouts, exit 5 with the reason when it cannot write, and
+// the journal a killed run leaves for recover.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,3 +188,60 @@ TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
 }
 
 }  // namespace
+
+// A run killed with SIGKILL leaves its rows in run.txt.journal; recover writes them as
+// record would have; the next record sets that journal (damaged or not) aside and, once
+// its file is written, leaves no journal of its own.
+TEST_F(CliRecordTest, AKilledRunIsRecoveredFromItsJournal) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        execl(KT210V_CLI_PATH, KT210V_CLI_PATH, "record", "--out", "run.txt", "--period", "10",
+              "--duration", "60", "--pk", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int i = 0; i < 3000; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(trafficMutex);
+            if (measuring) break;
+        }
+        usleep(10000);
+    }
+    usleep(2000000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_TRUE(fs::exists(dir / "run.txt.journal"));
+    EXPECT_FALSE(fs::exists(dir / "run.txt"));
+
+    RunResult r = Run("recover run.txt.journal --out back.xls");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = FileLines("back.xls");
+    ASSERT_GT(lines.size(), 10u + 50);  // two seconds at 10 ms, with a wide margin
+    EXPECT_EQ(lines[0], "typ urządzenia=\tKT210V");
+    EXPECT_EQ(lines[4], "Ilosc próbek=\t" + std::to_string(lines.size() - 10));
+    EXPECT_NE(r.err.find("rows=" + std::to_string(lines.size() - 10) + " file=back.xls"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(lines.back().rfind(std::to_string(lines.size() - 11) + " \t", 0), 0u);
+
+    // Spoilt in its first record, the journal offers no row, yet is not emptied.
+    std::fstream(dir / "run.txt.journal", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(64 + 5)
+        .put('?');
+    r = Run("record --out run.txt --count 3");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("an earlier unsaved run is kept as run.txt.journal."), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "run.txt.journal"));
+    int aside = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        aside += e.path().filename().string().rfind("run.txt.journal.", 0) == 0;
+    }
+    EXPECT_EQ(aside, 1);
+
+    std::ofstream(dir / "other.journal") << "not a journal";
+    EXPECT_EQ(Run("recover other.journal --out x.txt").exitCode, 5);
+    EXPECT_EQ(Run("recover missing.journal --out x.txt").exitCode, 5);
+    EXPECT_EQ(Run("recover run.txt.journal").exitCode, 2);
+    EXPECT_EQ(Run("recover --out x.csv run.txt.journal").exitCode, 2);
+}

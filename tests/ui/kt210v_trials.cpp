@@ -11,6 +11,10 @@
 //   kt210v-trials killed-save [--runs N] [--rows R]   saves killed with SIGKILL at
 //                                              random moments
 //   kt210v-trials killed-settings [--runs N]  "config.ini" writes killed likewise
+//   kt210v-trials killed-runs [--runs N]      the window and `kt210v-cli record`
+//                                              sampling at 10 ms and in real time,
+//                                              killed with SIGKILL at random moments and
+//                                              put back from their run journals
 //   kt210v-trials stall [--seconds S]         longest event-loop stall while sampling in
 //                                              real time (simulated 57600 bit/s line),
 //                                              chart recording and autoodczyt on
@@ -28,6 +32,7 @@
 #include "ChartTab.h"
 #include "FaultTrials.h"
 #include "IndicatorTab.h"
+#include "JournalTrials.h"
 #include "KilledSaves.h"
 #include "RegistrationTab.h"
 
@@ -256,6 +261,138 @@ int Stall(const Options& o) {
     return 0;
 }
 
+// Killed runs: how many rows were registered, how many of them more than a second before
+// the kill, how many came back.
+struct KillTotals {
+    int runs = 0;
+    int survived = 0;
+    long registered = 0;
+    long due = 0;
+    long recovered = 0;
+};
+
+void Count(KillTotals& t, const kt::test::Recovered& back,
+           const std::vector<kt::test::ReportedRow>& rows, int64_t killNs) {
+    t.registered += static_cast<long>(rows.size());
+    for (const auto& row : rows) t.due += row.ns < killNs - 1000000000;
+    t.recovered += back.table.rowsRegistered();
+}
+
+std::string KilledWindow(const char* self, bool realTime, double seconds, KillTotals& t) {
+    kt::test::ChildProcess child({self, "journal-child", realTime ? "realtime" : "10ms"});
+    if (!child.WaitFor(
+            [](const std::string& s) { return std::count(s.begin(), s.end(), '\n') > 1; }, 90000)) {
+        return "the window registered no row";
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const int64_t killNs = kt::test::SteadyNs();
+    child.Kill();
+    std::string dir;
+    const std::vector<kt::test::ReportedRow> rows = kt::test::WindowRows(child.Text(), dir);
+    const kt::test::Recovered back(dir + "/" + kt::measurement::kJournalFileName);
+    std::filesystem::remove_all(dir);
+    Count(t, back, rows, killNs);
+    const std::string failure = kt::test::CheckRecovered(
+        back, rows, killNs, [](int, const std::string& cells) { return cells; });
+    const int rowsBack = back.table.rowsRegistered();
+    if (failure.empty() &&
+        back.chart.Series(kt::measurement::kSeriesPK1).Size() != static_cast<size_t>(rowsBack)) {
+        return "the chart's points did not come back with the rows";
+    }
+    return failure;
+}
+
+// The cells of the row `record` registers for a measurement answer (written by the
+// simulator as "F4 F4 status values..."), its elapsed time left open as "*".
+std::string AnswerCells(const std::string& hex, size_t index) {
+    std::vector<uint8_t> b;
+    std::istringstream in(hex.substr(3));
+    for (std::string byte; in >> byte;)
+        b.push_back(static_cast<uint8_t>(std::stoi(byte, nullptr, 16)));
+    std::string cells = std::to_string(index) + " \t*";
+    size_t at = 3;
+    for (int i = 0; i < 3; ++i) {
+        cells += '\t';
+        if (!(b[2] >> i & 1) || at + 4 > b.size()) continue;
+        float angle;
+        std::memcpy(&angle, &b[at], 4);
+        kt::measurement::AppendFixedComma(cells, angle, 4);
+        at += (b[2] & kt::device::kStatusCyclesBit) ? 8 : 4;
+    }
+    return cells + ((b[2] & 0x10) ? "\t1" : "\t0") + ((b[2] & 0x20) ? "\t1" : "\t0");
+}
+
+std::string KilledRecord(const std::string& cli, bool realTime, double seconds, KillTotals& t) {
+    char pattern[] = "/tmp/kt210v-killed-record-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return "no folder";
+    const std::string dir = pattern;
+    std::mutex mutex;
+    std::vector<kt::test::ReportedRow> rows;  // every measurement answer sent
+    kt::sim::PtyServer server;
+    server.SetTrafficLog([&](const std::string& line) {
+        if (line.rfind(">> F4 F4", 0) != 0) return;
+        std::lock_guard lock(mutex);
+        rows.push_back({kt::test::SteadyNs(), AnswerCells(line, rows.size())});
+    });
+    if (!server.Start(dir + "/COM1")) return "the simulator did not start";
+    std::vector<std::string> argv{cli,          "--port", dir + "/COM1",
+                                  "record",     "--out",  dir + "/run.txt",
+                                  "--duration", "600",    "--pk"};
+    argv.insert(argv.end(), realTime ? std::initializer_list<std::string>{"--realtime"}
+                                     : std::initializer_list<std::string>{"--period", "10"});
+    kt::test::ChildProcess child(argv);
+    const bool sampling = child.WaitFor(
+        [&](const std::string&) {
+            std::lock_guard lock(mutex);
+            return !rows.empty();
+        },
+        60000);
+    std::this_thread::sleep_for(std::chrono::duration<double>(sampling ? seconds : 0));
+    const int64_t killNs = kt::test::SteadyNs();
+    child.Kill();
+    server.Stop();
+    const kt::test::Recovered back(dir + "/run.txt.journal");
+    std::filesystem::remove_all(dir);
+    if (!sampling) return "record took no measurement";
+    Count(t, back, rows, killNs);
+    return kt::test::CheckRecovered(back, rows, killNs, [](int, const std::string& cells) {
+        const size_t tab = cells.find('\t');
+        return cells.substr(0, tab) + "\t*" + cells.substr(cells.find('\t', tab + 1));
+    });
+}
+
+int KilledRuns(const char* self, int runs) {
+    const std::string cli =
+        std::filesystem::path(self).parent_path().string() + "/../../tools/kt210v-cli";
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> seconds(1.5, 4.0);
+    int status = 0;
+    for (const bool window : {true, false}) {
+        const auto start = Clock::now();
+        KillTotals t;
+        for (int run = 0; run < runs; ++run) {
+            const bool realTime = run % 2 == 1;
+            const std::string failure = window ? KilledWindow(self, realTime, seconds(rng), t)
+                                               : KilledRecord(cli, realTime, seconds(rng), t);
+            ++t.runs;
+            if (failure.empty()) {
+                ++t.survived;
+            } else {
+                PrintFailure(run, failure);
+            }
+        }
+        char details[200];
+        std::snprintf(details, sizeof details,
+                      " (10 ms and real time; %ld rows registered, %ld of them over a second "
+                      "before the kill, %ld recovered; %.0f s)",
+                      t.registered, t.due, t.recovered, SecondsSince(start));
+        status |= Report(window ? "window killed, run put back from its journal:"
+                                : "kt210v-cli record killed, journal recovered:",
+                         t.survived, t.runs, details);
+    }
+    return status;
+}
+
 bool ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
@@ -277,7 +414,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 int Usage() {
     std::fputs(
         "usage: kt210v-trials pulls|faulty-line|torn|lost-bytes|second-program|killed-save|\n"
-        "                     killed-settings|stall\n"
+        "                     killed-settings|killed-runs|stall\n"
         "                     [--runs N] [--seconds S] [--rows R]\n",
         stderr);
     return 2;
@@ -292,6 +429,11 @@ int main(int argc, char** argv) {
     if (command == "save-forever" && argc == 4)
         return kt::test::SaveForever(argv[2], std::atoi(argv[3]));
     if (command == "settings-forever" && argc == 3) return kt::test::WriteSettingsForever(argv[2]);
+    if (command == "journal-child" && argc == 3) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return kt::test::RecordingChild(STDOUT_FILENO, std::string(argv[2]) == "realtime", 0);
+    }
     Options o;
     if (!ParseOptions(argc, argv, o)) return Usage();
     if (command == "killed-save") {
@@ -302,6 +444,7 @@ int main(int argc, char** argv) {
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (command == "killed-runs") return KilledRuns(argv[0], o.runs > 0 ? o.runs : 20);
     if (command == "pulls") {
         if (o.runs == 0) o.runs = 100;
         return Pulls(o);

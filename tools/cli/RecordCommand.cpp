@@ -8,10 +8,28 @@
 #include <cstring>
 
 #include "Commands.h"
+#include "JournalFile.h"
 #include "LocaleDateTimeTexts.h"
 #include "RegistrationSource.h"
+#include "RunJournal.h"
 
 namespace kt::cli {
+
+bool CheckOutName(const std::string& out, std::string& error) {
+    // The extension picks the layout; without one there is no dialog filter to ask.
+    const auto choice =
+        measurement::ChooseMeasurementFile(out, measurement::MeasurementFileFormat::Text);
+    if (choice.status != measurement::MeasurementFileChoice::Status::Ready || choice.path != out) {
+        error = "--out must name a .txt or .xls file: " + out;
+        return false;
+    }
+    // ".txt" alone would be a hidden file with no name of its own.
+    if (out.rfind('.') == out.rfind('/') + 1) {
+        error = "--out needs a name before the extension: " + out;
+        return false;
+    }
+    return true;
+}
 
 bool ParseRecordOptions(std::vector<std::string> args, RecordOptions& o, std::string& error) {
     if (!ParseSampleOptions(args, o.sampling, error)) return false;
@@ -34,20 +52,7 @@ bool ParseRecordOptions(std::vector<std::string> args, RecordOptions& o, std::st
         error = "record needs --out FILE";
         return false;
     }
-    // The extension picks the layout; without one there is no dialog filter to ask.
-    const auto choice =
-        measurement::ChooseMeasurementFile(o.out, measurement::MeasurementFileFormat::Text);
-    if (choice.status != measurement::MeasurementFileChoice::Status::Ready ||
-        choice.path != o.out) {
-        error = "--out must name a .txt or .xls file: " + o.out;
-        return false;
-    }
-    // ".txt" alone would be a hidden file with no name of its own.
-    if (o.out.rfind('.') == o.out.rfind('/') + 1) {
-        error = "--out needs a name before the extension: " + o.out;
-        return false;
-    }
-    return true;
+    return CheckOutName(o.out, error);
 }
 
 measurement::RegistrationBoxes RecordBoxes(const RecordOptions& options) {
@@ -71,6 +76,14 @@ void TableRecorder::OnSample(const measurement::Sample& sample) {
     }
     view_.OnSample(sample);
     table_.AddRow(measurement::RowSourceOf(view_, sample, wallClock_()));
+}
+
+void TableRecorder::FillSettings(measurement::RunSettings& settings) const {
+    for (int i = 0; i < measurement::kChannelCount; ++i) {
+        settings.sensorPresent[i] = presence_.sensorPresent[i];
+        settings.channelActive[i] = view_.Active(i);
+    }
+    settings.boxes = table_.boxes();
 }
 
 measurement::MeasurementSaveResult TableRecorder::Save(const std::string& path,
@@ -105,6 +118,45 @@ int FolderProblem(const std::string& path) {
     return access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// The journal of a run that writes `path`: an earlier journal under the name with rows or
+// damage (a run that was killed) is set aside, never overwritten; another program's file
+// is left alone. -1 (the reason on standard error) when no journal can be kept.
+int OpenRecordJournal(const std::string& path) {
+    measurement::JournalOpen open = measurement::OpenJournalFile(path);
+    if (open.fd >= 0) {
+        using Status = measurement::JournalScan::Status;
+        const measurement::JournalScan scan = measurement::ReadJournal(open.fd);
+        if (scan.status == Status::Foreign) {
+            std::fprintf(stderr, "cannot keep the journal %s: %s; left as it is\n", path.c_str(),
+                         scan.problem.c_str());
+            ::close(open.fd);
+            return -1;
+        }
+        if (scan.samples == 0 && !scan.damaged) {
+            if (::ftruncate(open.fd, 0) == 0) return open.fd;
+            open.error = errno;
+        } else {
+            const std::string aside = measurement::AsideName(path, scan.header.runStart);
+            open.error = ::rename(path.c_str(), aside.c_str()) == 0 ? 0 : errno;
+            ::close(open.fd);
+            open.fd = -1;
+            if (open.error == 0) {
+                std::fprintf(stderr, "an earlier unsaved run is kept as %s\n", aside.c_str());
+                open = measurement::OpenJournalFile(path);
+            }
+        }
+    }
+    if (open.fd >= 0 && open.error == 0) return open.fd;
+    std::fprintf(stderr, "cannot keep the journal %s: %s\n", path.c_str(),
+                 open.busy ? "in use by another program" : std::strerror(open.error));
+    if (open.fd >= 0) ::close(open.fd);
+    return -1;
+}
+
+}  // namespace
+
 int RecordCommand(const std::string& port, std::vector<std::string> args) {
     RecordOptions options;
     std::string error;
@@ -116,19 +168,39 @@ int RecordCommand(const std::string& port, std::vector<std::string> args) {
         std::fprintf(stderr, "cannot write %s: %s\n", options.out.c_str(), std::strerror(problem));
         return EXIT_NOT_WRITTEN;
     }
+    const std::string journalPath = options.out + ".journal";
+    const int journalFd = OpenRecordJournal(journalPath);
+    if (journalFd < 0) return EXIT_NOT_WRITTEN;
     const ui::LocaleDateTimeTexts dateTime;
     TableRecorder recorder(dateTime, RecordBoxes(options));
+    const device::DeviceState* indicator = nullptr;  // while the run's session lasts
+    device::StderrLog log;
+    measurement::RunJournal journal(journalFd, journalPath, log, [&](measurement::RunSettings& s) {
+        recorder.FillSettings(s);
+        s.SetTypeName(indicator ? indicator->typeName : device::kUnrecognisedTypeName);
+        s.periodMs = static_cast<uint32_t>(options.sampling.periodMs);
+        s.realTime = options.sampling.realTime;
+    });
+    recorder.SetRowListener(&journal);
     double elapsed = 0;
     std::string typeName = device::kUnrecognisedTypeName;
-    const int rc = RunSampling(port, options.sampling, recorder, &elapsed, &typeName);
+    const int rc = RunSampling(port, options.sampling, recorder, &elapsed, &typeName,
+                               [&indicator](const device::DeviceState& s) { indicator = &s; });
+    indicator = nullptr;
     // A run that never sampled has nothing to save; rows of a run cut short are kept.
-    if (rc != EXIT_OK && recorder.Table().rowsRegistered() == 0) return rc;
+    if (rc != EXIT_OK && recorder.Table().rowsRegistered() == 0) {
+        journal.Finish(measurement::JournalWriter::End::Discard);
+        return rc;
+    }
     const measurement::MeasurementSaveResult result =
         recorder.Save(options.out, typeName, elapsed, options.sampling);
     if (!result.written()) {
-        std::fprintf(stderr, "cannot write %s: %s\n", result.path.c_str(), result.reason.c_str());
+        journal.Finish(measurement::JournalWriter::End::Keep);
+        std::fprintf(stderr, "cannot write %s: %s; the rows are kept in %s\n", result.path.c_str(),
+                     result.reason.c_str(), journalPath.c_str());
         return EXIT_NOT_WRITTEN;
     }
+    journal.Finish(measurement::JournalWriter::End::Discard);
     std::fprintf(stderr, "rows=%d file=%s\n", recorder.Table().rowsRegistered(),
                  result.path.c_str());
     return rc;

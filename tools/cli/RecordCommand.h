@@ -9,6 +9,7 @@
 
 #include "DeviceState.h"
 #include "IndicatorModel.h"
+#include "JournalFormat.h"
 #include "MeasurementFileSave.h"
 #include "RegistrationTable.h"
 #include "SampleCommand.h"
@@ -25,6 +26,9 @@ struct RecordOptions {
     bool time = false;  // --time: the time of day there
     bool pk = false;    // --pk: the PK1 and PK2 columns
 };
+
+// False with `error` set when `out` names no ".txt" or ".xls" file of its own.
+bool CheckOutName(const std::string& out, std::string& error);
 
 // Reads `record`'s arguments (the sampling options included), consuming all of them;
 // false with `error` set on a missing, unknown or bad one.
@@ -46,6 +50,9 @@ public:
 
     const measurement::RegistrationTable& Table() const { return table_; }
     const measurement::IndicatorModel& View() const { return view_; }
+    void SetRowListener(measurement::RowListener* listener) { table_.SetListener(listener); }
+    // The sensors, "Aktywny" states and boxes a file of the rows describes.
+    void FillSettings(measurement::RunSettings& settings) const;
 
     // Writes the table to `path` as the window's "Zapisz" does, stamped with the moment
     // of the save. `duration` is the run's elapsed time.
@@ -64,6 +71,8 @@ private:
 // be tried; checked before the indicator is asked for anything.
 int FolderProblem(const std::string& path);
 
+// `record` keeps its rows in OUT.journal while it runs and removes it once OUT is
+// written; an earlier journal under that name (a run that was killed) is set aside first.
 int RecordCommand(const std::string& port, std::vector<std::string> args);
 
 }  // namespace kt::cli

@@ -114,11 +114,13 @@ std::string CsvLine(const measurement::Sample& s) {
 
 int RunSampling(const std::string& port, const SampleOptions& options,
                 measurement::SampleSubscriber& subscriber, double* runElapsed,
-                std::string* typeName) {
+                std::string* typeName,
+                const std::function<void(const device::DeviceState&)>& connected) {
     InstallInterruptHandlers();
     CliSession s(port);
     s.core.SetFrameExactReads(options.frameExact);
     if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
+    if (connected) connected(s.State());
 
     measurement::SilentSamplingView view;
     measurement::SteadyHundredthsClock clock;

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "DeviceState.h"
 #include "Sample.h"
 
 namespace kt::cli {
@@ -27,10 +29,12 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& options, 
 // Connects, starts sampling and hands each sample to `subscriber` until the duration,
 // the count, an interrupt or the loss of the port ends the run; prints the run's summary
 // on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT.
-// Where asked, reports the run's elapsed time and the device type the wizard found.
+// Where asked, reports the run's elapsed time and the device type the wizard found, and
+// hands `connected` the device's state once the indicator is ready (valid until return).
 int RunSampling(const std::string& port, const SampleOptions& options,
                 measurement::SampleSubscriber& subscriber, double* runElapsed = nullptr,
-                std::string* typeName = nullptr);
+                std::string* typeName = nullptr,
+                const std::function<void(const device::DeviceState&)>& connected = {});
 
 // The CSV line of a sample: elapsed, three angles, three cycle counts, PK1, PK2.
 std::string CsvLine(const measurement::Sample& sample);

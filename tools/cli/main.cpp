@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "RecordCommand.h"
+#include "RecoverCommand.h"
 #include "SampleCommand.h"
 #include "SettingsCommand.h"
 
@@ -21,7 +22,10 @@ void Usage(FILE* out) {
                  "                                       [--duration S | --count N]\n"
                  "                                       [--inter-byte-reads]\n"
                  "       kt210v-cli [--port NAME] record --out F.txt|F.xls [--date] [--time]\n"
-                 "                                       [--pk] + sample's options\n"
+                 "                                       [--pk] + sample's options; the rows\n"
+                 "                                       kept in F.journal meanwhile\n"
+                 "       kt210v-cli recover JOURNAL --out F.txt|F.xls   the file of a journal\n"
+                 "                                       left by a run\n"
                  "       kt210v-cli [--port NAME] write-settings FILE\n"
                  "       kt210v-cli --help\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
@@ -35,8 +39,8 @@ void Usage(FILE* out) {
                  "end. write-settings writes a new config.ini (FILE) as the program writes it\n"
                  "at its first close, NAME as its port; an existing FILE is kept (exit 5).\n"
                  "Exit: 0 done, 1 port not opened or lost or standard output not written,\n"
-                 "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s, 5 record's\n"
-                 "or write-settings' file not written.\n");
+                 "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s, 5 the file\n"
+                 "of record, recover or write-settings not written.\n");
 }
 
 int Dispatch(int argc, char** argv) {
@@ -69,6 +73,7 @@ int Dispatch(int argc, char** argv) {
     if (command == "sample") return kt::cli::SampleCommand(port, args);
     if (command == "record") return kt::cli::RecordCommand(port, args);
     if (command == "write-settings") return kt::cli::WriteSettingsCommand(port, args);
+    if (command == "recover") return kt::cli::RecoverCommand(args);
     std::fprintf(stderr, "unknown command or arguments: %s\n", command.c_str());
     Usage(stderr);
     return kt::cli::EXIT_USAGE;
