@@ -148,10 +148,13 @@ void SyncFolder(const std::string& folder) {
 
 // Fills the temporary file and puts it in place; on failure the caller removes it.
 FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::string& target,
-                               std::string_view bytes, const FileSystemCalls& calls) {
-    if (const int error = WriteAll(fd, bytes, calls)) {
+                               const FileFiller& fill, const FileSystemCalls& calls) {
+    std::string reason;
+    if (const int error = fill(fd, tempPath, reason)) {
         close(fd);
-        return Failure("write", error, target);
+        FileWriteResult failed = Failure("write", error, target);
+        if (!reason.empty()) failed.reason = reason;
+        return failed;
     }
     if (calls.fsync(fd) != 0) {
         const int error = errno;
@@ -168,6 +171,14 @@ FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::s
 }  // namespace
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls) {
+    const FileFiller fill = [&](int fd, const std::string&, std::string&) {
+        return WriteAll(fd, bytes, calls);
+    };
+    return WriteFileAtomically(path, fill, calls);
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls) {
     if (path.empty()) return Failure("open", ENOENT, path);
     std::string target = path;
@@ -200,7 +211,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
             return Failure("chmod", error, target);
         }
     }
-    FileWriteResult result = FillAndReplace(fd, tempPath, target, bytes, calls);
+    FileWriteResult result = FillAndReplace(fd, tempPath, target, fill, calls);
     if (!result.ok()) {
         unlink(tempPath.c_str());
         return result;

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,15 @@ struct FileSystemCalls {
 };
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls = {});
+
+// The same for a file written piece by piece, or by a writer that opens a file by name
+// itself (a spreadsheet library): `fill` writes the whole file through `fd` or at
+// `tempPath` (already created, empty, with the target's permissions),
+// returning 0 or an errno and, where the system has none, a reason of its own. The file
+// is then synced and renamed over the target under the same rules as above.
+using FileFiller = std::function<int(int fd, const std::string& tempPath, std::string& reason)>;
+FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls = {});
 
 // Writes `bytes` to `result.path` and fills in a save's result (a struct with `path`,

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "FakeDateTimeTexts.h"
+#include "MeasurementFileSave.h"
+#include "TempFolder.h"
+
+using namespace kt::measurement;
+using kt::test::FakeDateTimeTexts;
+using kt::test::TempFolder;
+
+// The same table saved as .xls, .xlsx and .csv; an independent reader (Python's
+// spreadsheet and csv modules) checks that the new files hold the .xls file's values as
+// numbers, dates and times, and the workbook its titles, formats and colours.
+TEST(MeasurementSpreadsheets, NewFormatsHoldTheTablesValuesAsNumbersAndDates) {
+    FakeDateTimeTexts dates;
+    RegistrationTable table{dates};
+    table.boxes().date = table.boxes().time = table.boxes().pk1 = true;
+    for (int r = 0; r < 40; ++r) {
+        RowSource s;
+        s.elapsed = r * 0.125 + 0.0004;
+        s.wallTime = FakeDateTimeTexts::kMoment + r * 3700;
+        s.sensorPresent[0] = s.sensorPresent[2] = true;
+        s.display[0].Show(static_cast<float>(r * 9.1234 - 180));
+        if (r % 3 != 0) s.display[2].Show(static_cast<float>(r) / 7.0f);
+        s.outputOn[0] = r % 2 == 0;
+        table.boxes().sampleNumber = r != 5;
+        table.AddRow(s);
+    }
+    MeasurementFileInput input;
+    input.rowCount = table.RowCount();
+    input.typeName = "KT210V ąę";
+    input.sensorPresent[0] = input.sensorPresent[2] = true;
+    input.channelActive[0] = input.channelActive[2] = true;
+    // Registration stamps are written in local time; the fake texts of the .xls are UTC.
+    const char* zone = std::getenv("TZ");
+    const std::string oldZone = zone ? zone : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TempFolder dir;
+    for (const char* name : {"run.xls", "run.xlsx", "run.csv"}) {
+        const MeasurementSaveResult saved =
+            SaveMeasurementFile(dir / name, MeasurementFileFormat::Text, table, input);
+        ASSERT_TRUE(saved.written()) << name << ": " << saved.reason;
+    }
+    zone ? setenv("TZ", oldZone.c_str(), 1) : unsetenv("TZ");
+    tzset();
+    const std::string command = std::string(KT_SYSTEM_PYTHON3) + " " + KT_SPREADSHEET_CHECK + " '" +
+                                std::string(dir.path()) + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
