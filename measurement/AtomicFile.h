@@ -1,7 +1,9 @@
 // The one way the program writes a file: the bytes go to a temporary file in the
 // target's folder, which is flushed, synced and renamed over the target, so a reader
 // sees either the old file or the whole new one and a failed save leaves the old file
-// untouched. A symbolic link is followed to its final target (the link stays a link);
+// untouched. Where no temporary file can be made (a folder the user may not write) an
+// existing writable file is rewritten in place instead: truncated, written and synced. A
+// symbolic link is followed to its final target (the link stays a link);
 // an existing file keeps its permission bits (and, where allowed, its owner); a new one
 // gets 0666 less the umask. Only regular files are ever replaced, and only those the
 // user may write: a read-only file stays as it is and the save fails. The temporary file is
