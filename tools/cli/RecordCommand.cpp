@@ -39,7 +39,7 @@ bool ParseRecordOptions(std::vector<std::string> args, RecordOptions& o, std::st
         measurement::ChooseMeasurementFile(o.out, measurement::MeasurementFileFormat::Text);
     if (choice.status != measurement::MeasurementFileChoice::Status::Ready ||
         choice.path != o.out) {
-        error = "--out must name a .txt or .xls file: " + o.out;
+        error = "--out must name a .txt, .xls, .xlsx or .csv file: " + o.out;
         return false;
     }
     // ".txt" alone would be a hidden file with no name of its own.
