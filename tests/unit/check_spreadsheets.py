@@ -5,6 +5,7 @@ and PK2, as numbers, dates and times; the workbook also its description, bold fr
 titles, number formats and colour fills."""
 import csv
 import datetime
+import math
 import os
 import sys
 
@@ -17,6 +18,41 @@ failures = []
 def check(condition, what):
     if not condition:
         failures.append(what)
+
+
+def finish():
+    for failure in failures[:20]:
+        print("spreadsheet check:", failure)
+    sys.exit(1 if failures else 0)
+
+
+if sys.argv[2:] == ["chart"]:
+    # chart.csv (series, index, X, Y, label, colour) against chart.xlsx's sheets.
+    with open(os.path.join(folder, "chart.csv"), encoding="cp1250", newline="") as f:
+        points = {}
+        for row in list(csv.reader(f))[1:]:
+            points.setdefault(row[0], []).append((float(row[2]), float(row[3])))
+    book = openpyxl.load_workbook(os.path.join(folder, "chart.xlsx"))
+    check(book.sheetnames == ["Wykres", "Wykres 2", "Wykres 3"], "sheets %s" % book.sheetnames)
+    series = ["Czujnik 0", "Czujnik 1", "Czujnik 2", "PK1", "PK2"]
+    got = {name: [] for name in series}
+    for ws in book.worksheets:
+        titles = [c.value for c in ws[1]]
+        check(titles == [n + " " + a for n in series for a in "XY"], "titles %s" % titles)
+        check(ws.max_row <= 4, "at most 3 data rows: %d" % ws.max_row)
+        for row in ws.iter_rows(min_row=2, values_only=True):
+            for s, name in enumerate(series):
+                if row[2 * s] is not None:
+                    got[name].append((row[2 * s], row[2 * s + 1]))
+    for name in series:
+        # The workbook keeps X whole; the text export rounds it to 15 digits.
+        want = points.get(name, [])
+        same = len(got[name]) == len(want) and all(
+            math.isclose(gx, wx, abs_tol=1e-12) and gy == wy
+            for (gx, gy), (wx, wy) in zip(got[name], want))
+        check(same, "%s: %s != %s" % (name, got[name], want))
+    check(len(got["Czujnik 0"]) == 8 and len(got["Czujnik 2"]) == 5, "points per series")
+    finish()
 
 
 # The oracle: the tab-separated layout, decimal commas, Windows-1250.
@@ -87,6 +123,4 @@ for i, (number, when, values) in enumerate(expected):
         ok = row[3 + j] == "" if value is None else abs(float(row[3 + j]) - value) < 0.00051
         check(ok, "csv row %d %s %r != %r" % (i, value_titles[j], row[3 + j], value))
 
-for failure in failures[:20]:
-    print("spreadsheet check:", failure)
-sys.exit(1 if failures else 0)
+finish()

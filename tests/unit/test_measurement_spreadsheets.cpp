@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+#include "ChartTextExport.h"
+#include "ChartXlsxExport.h"
 #include "FakeDateTimeTexts.h"
 #include "MeasurementFileSave.h"
 #include "TempFolder.h"
@@ -50,5 +52,27 @@ TEST(MeasurementSpreadsheets, NewFormatsHoldTheTablesValuesAsNumbersAndDates) {
     tzset();
     const std::string command = std::string(KT_SYSTEM_PYTHON3) + " " + KT_SPREADSHEET_CHECK + " '" +
                                 std::string(dir.path()) + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The chart's workbook holds the points of the comma-separated export, series side by
+// side, continuing on a second and third sheet past the sheet's rows (3 here).
+TEST(MeasurementSpreadsheets, ChartWorkbookHoldsEverySeriesSideBySideAcrossSheets) {
+    ChartStore store;
+    for (int i = 0; i < 8; ++i) {
+        ChartSample sample;
+        sample.elapsed = i * 0.1;
+        sample.angle = {i * 1.5f, 0, -123.4f + static_cast<float>(i)};
+        sample.active = {true, false, i < 5};
+        sample.outputOn = {i % 2 == 1, false};
+        store.AppendMeasurement(sample, OutputLine{10, 20}, OutputLine{5, 50});
+    }
+    TempFolder dir;
+    std::string csv, reason;
+    ASSERT_TRUE(BuildChartText(store, ChartTextLayout::Csv, csv, reason)) << reason;
+    kt::test::WriteBytes(dir / "chart.csv", csv);
+    ASSERT_EQ(WriteChartXlsx(dir / "chart.xlsx", store, reason, 3), 0) << reason;
+    const std::string command = std::string(KT_SYSTEM_PYTHON3) + " " + KT_SPREADSHEET_CHECK + " '" +
+                                std::string(dir.path()) + "' chart";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
