@@ -31,7 +31,8 @@ void AppendCsvField(std::string& out, const std::string& text) {
     out += '"';
 }
 
-void AppendCell(std::string& out, const RegistrationTable& table, int row, const SheetColumn& c) {
+void AppendCell(std::string& out, const RegistrationTable& table, int row, const SheetColumn& c,
+                LocalStampCache& stamps) {
     using Kind = SheetColumn::Kind;
     if (c.kind == Kind::SampleNumber) {
         if (table.HasSampleNumber(row)) AppendDecimal(out, row - 1);
@@ -52,7 +53,7 @@ void AppendCell(std::string& out, const RegistrationTable& table, int row, const
                             ? (kind == StampKind::Date || kind == StampKind::DateAndTime)
                             : (kind == StampKind::Time || kind == StampKind::DateAndTime);
     if (!wanted) return;
-    const LocalStamp s = LocalStampOf(wallTime);
+    const LocalStamp& s = stamps.Of(wallTime);
     if (c.kind == Kind::Date) {
         AppendPadded(out, s.year, 4);
         out += '-';
@@ -114,10 +115,11 @@ std::string BuildMeasurementCsv(const RegistrationTable& table, const Measuremen
     }
     out += "\r\n";
     out.reserve(out.size() + static_cast<size_t>(rowCount) * 8 * columns.size());
+    LocalStampCache stamps;
     for (int row = 1; row < rowCount; ++row) {
         for (size_t i = 0; i < columns.size(); ++i) {
             if (i > 0) out += ',';
-            AppendCell(out, table, row, columns[i]);
+            AppendCell(out, table, row, columns[i], stamps);
         }
         out += "\r\n";
     }

@@ -31,6 +31,24 @@ struct LocalStamp {
 };
 LocalStamp LocalStampOf(int64_t unixSeconds);
 
+// Neighbouring rows mostly share their second: the local time is looked up once per second.
+class LocalStampCache {
+public:
+    const LocalStamp& Of(int64_t unixSeconds) {
+        if (!valid_ || unixSeconds != seconds_) {
+            stamp_ = LocalStampOf(unixSeconds);
+            seconds_ = unixSeconds;
+            valid_ = true;
+        }
+        return stamp_;
+    }
+
+private:
+    bool valid_ = false;
+    int64_t seconds_ = 0;
+    LocalStamp stamp_{};
+};
+
 // The ".csv" file: one title row, one row per grid data row, CR LF after every line. Its
 // titles, numbers and ISO dates are all ASCII, so it reads the same in any encoding.
 std::string BuildMeasurementCsv(const RegistrationTable& table, const MeasurementFileInput& input);

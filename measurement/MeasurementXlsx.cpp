@@ -47,11 +47,11 @@ ColumnFormats MakeFormats(lxw_workbook* book, const RegistrationTable& table,
 
 void WriteStampCell(lxw_worksheet* sheet, lxw_row_t r, lxw_col_t col,
                     const RegistrationTable& table, int row, const SheetColumn& c,
-                    lxw_format* format) {
+                    lxw_format* format, LocalStampCache& stamps) {
     int64_t wallTime = 0;
     const StampKind kind = table.Stamp(row, wallTime);
     const bool both = kind == StampKind::DateAndTime;
-    const LocalStamp s = LocalStampOf(wallTime);
+    const LocalStamp& s = stamps.Of(wallTime);
     lxw_datetime when{};
     if (c.kind == SheetColumn::Kind::Date && (both || kind == StampKind::Date)) {
         when = {s.year, s.month, s.day, 0, 0, 0};
@@ -64,7 +64,8 @@ void WriteStampCell(lxw_worksheet* sheet, lxw_row_t r, lxw_col_t col,
 }
 
 void WriteDataRow(lxw_worksheet* sheet, lxw_row_t r, const RegistrationTable& table, int row,
-                  const std::vector<SheetColumn>& columns, const ColumnFormats& formats) {
+                  const std::vector<SheetColumn>& columns, const ColumnFormats& formats,
+                  LocalStampCache& stamps) {
     for (size_t i = 0; i < columns.size(); ++i) {
         const SheetColumn& c = columns[i];
         const auto col = static_cast<lxw_col_t>(i);
@@ -78,7 +79,7 @@ void WriteDataRow(lxw_worksheet* sheet, lxw_row_t r, const RegistrationTable& ta
                 worksheet_write_number(sheet, r, col, value, formats.data[i]);
             }
         } else {
-            WriteStampCell(sheet, r, col, table, row, c, formats.data[i]);
+            WriteStampCell(sheet, r, col, table, row, c, formats.data[i], stamps);
         }
     }
 }
@@ -148,12 +149,13 @@ int WriteMeasurementXlsx(const std::string& path, const RegistrationTable& table
     lxw_worksheet* sheet = workbook_add_worksheet(book, SheetName(sheetNumber).c_str());
     lxw_row_t r = WriteDescription(sheet, input, rowCount - 1);
     r = WriteTitles(sheet, r, columns, formats);
+    LocalStampCache stamps;
     for (int row = 1; row < rowCount; ++row, ++r) {
         if (r == kSheetRows) {
             sheet = workbook_add_worksheet(book, SheetName(++sheetNumber).c_str());
             r = WriteTitles(sheet, 0, columns, formats);
         }
-        WriteDataRow(sheet, r, table, row, columns, formats);
+        WriteDataRow(sheet, r, table, row, columns, formats, stamps);
     }
     const lxw_error error = workbook_close(book);
     if (error == LXW_NO_ERROR) return 0;

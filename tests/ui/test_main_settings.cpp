@@ -1,6 +1,7 @@
 // config.ini across program starts: read while the main window is constructed and
 // applied like clicks, written at every close, a missing file and a file that cannot be
 // written reported, the output-line dialog's values kept.
+#include <QComboBox>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
     void endlessOrHugeFileIsRefused();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
+    void portNameTooLongToStoreIsNamedInAWarning();
 };
 
 namespace {
@@ -189,6 +191,23 @@ void MainSettingsTest::writeKilledAtTheLastCloseIsNotTakenForTheFile() {
     CloseProgram();
     QVERIFY(!QFile::exists(leftover));
     QCOMPARE(ReadAll(h.Dir() + "/config.ini").toStdString(), FormatSettings(previous));
+}
+
+// A port name over 16 characters is stored as "COM1", and the log says which port was lost.
+void MainSettingsTest::portNameTooLongToStoreIsNamedInAWarning() {
+    MainHarness h;
+    kt::test::FakeWarnings log;
+    h.CreateWindows(false, &log);
+    h.WizardWindow().show();
+    h.FindInWizard<QComboBox>("ComboBox1")->setEditText(QStringLiteral("ttyUSB-long-name-17"));
+    h.WizardWindow().BitBtn3Click();
+    QCOMPARE(h.State().portName, std::string("ttyUSB-long-name-17"));
+    CloseProgram();
+    QVERIFY(ReadAll(h.Dir() + "/config.ini").contains("COM1"));
+    const std::vector<std::string> lines = log.Lines();
+    QVERIFY(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("warning: port \"ttyUSB-long-name-17\" is not stored");
+    }));
 }
 
 QTEST_MAIN(MainSettingsTest)
