@@ -496,7 +496,7 @@ void RegistrationTabTest::windowAndCommandLineWriteTheSameFile() {
 }
 
 void RegistrationTabTest::localeTextsAndDialogFilters() {
-    const ui::LocaleDateTimeTexts polish(QLocale(QLocale::Polish, QLocale::Poland));
+    const regional::LocaleDateTimeTexts polish(QLocale(QLocale::Polish, QLocale::Poland));
     QCOMPARE(polish.ShortDate(kMoment), std::string("8.05.2024"));
     QCOMPARE(polish.LongTime(kMoment), std::string("14:03:07"));
     const struct {
@@ -507,7 +507,8 @@ void RegistrationTabTest::localeTextsAndDialogFilters() {
                    {"t HH:mm:ss", "HH:mm:ss"},
                    {"HH'h'mm 'at' ss", "HH'h'mm 'at' ss"}};
     for (const auto& f : formats) {
-        QCOMPARE(ui::WithoutTimeZone(QString::fromLatin1(f.format)), QString::fromLatin1(f.kept));
+        QCOMPARE(regional::WithoutTimeZone(QString::fromLatin1(f.format)),
+                 QString::fromLatin1(f.kept));
     }
     QCOMPARE(ui::NameFilters("Text|*.txt|Excel|*.xls"),
              (QStringList{"Text (*.txt)", "Excel (*.xls)"}));

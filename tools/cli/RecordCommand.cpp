@@ -116,7 +116,7 @@ int RecordCommand(const std::string& port, std::vector<std::string> args) {
         std::fprintf(stderr, "cannot write %s: %s\n", options.out.c_str(), std::strerror(problem));
         return EXIT_NOT_WRITTEN;
     }
-    const ui::LocaleDateTimeTexts dateTime;
+    const regional::LocaleDateTimeTexts dateTime;
     TableRecorder recorder(dateTime, RecordBoxes(options));
     double elapsed = 0;
     std::string typeName = device::kUnrecognisedTypeName;
