@@ -146,12 +146,15 @@ void SyncFolder(const std::string& folder) {
     close(fd);
 }
 
-// Fills the temporary file and puts it in place; on failure the caller removes it.
-FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::string& target,
-                               std::string_view bytes, const FileSystemCalls& calls) {
-    if (const int error = WriteAll(fd, bytes, calls)) {
+// Fills an open file (written through `fd` or at `filePath`), syncs and closes it.
+FileWriteResult FillAndSync(int fd, const std::string& filePath, const std::string& target,
+                            const FileFiller& fill, const FileSystemCalls& calls) {
+    std::string reason;
+    if (const int error = fill(fd, filePath, reason)) {
         close(fd);
-        return Failure("write", error, target);
+        FileWriteResult failed = Failure("write", error, target);
+        if (!reason.empty()) failed.reason = reason;
+        return failed;
     }
     if (calls.fsync(fd) != 0) {
         const int error = errno;
@@ -159,15 +162,40 @@ FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::s
         return Failure("fsync", error, target);
     }
     if (close(fd) != 0) return Failure("close", errno, target);
-    if (calls.rename(tempPath.c_str(), target.c_str()) != 0) {
+    return FileWriteResult{0, "", "", target};
+}
+
+// Fills the temporary file and puts it in place; on failure the caller removes it.
+FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::string& target,
+                               const FileFiller& fill, const FileSystemCalls& calls) {
+    FileWriteResult result = FillAndSync(fd, tempPath, target, fill, calls);
+    if (result.ok() && calls.rename(tempPath.c_str(), target.c_str()) != 0) {
         return Failure("rename", errno, target);
     }
-    return FileWriteResult{0, "", "", target};
+    return result;
+}
+
+// A writable file in a folder the user may not write (no temporary file can be made
+// beside it) is rewritten where it stands: truncated, filled and synced. A failure part
+// way leaves it cut short, which is why this is only the fallback.
+FileWriteResult WriteInPlace(const std::string& target, const FileFiller& fill,
+                             const FileSystemCalls& calls) {
+    const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Failure("open", errno, target);
+    return FillAndSync(fd, target, target, fill, calls);
 }
 
 }  // namespace
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls) {
+    const FileFiller fill = [&](int fd, const std::string&, std::string&) {
+        return WriteAll(fd, bytes, calls);
+    };
+    return WriteFileAtomically(path, fill, calls);
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls) {
     if (path.empty()) return Failure("open", ENOENT, path);
     std::string target = path;
@@ -192,6 +220,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     RemoveLeftoverTemporaries(target);
     std::string tempPath;
     const int fd = CreateTemporary(target, exists ? 0600 : 0666, tempPath);
+    if (fd < 0 && exists) return WriteInPlace(target, fill, calls);
     if (fd < 0) return Failure("open", errno, target);
     if (exists) {
         if (const int error = CopyAttributes(fd, old)) {
@@ -200,7 +229,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
             return Failure("chmod", error, target);
         }
     }
-    FileWriteResult result = FillAndReplace(fd, tempPath, target, bytes, calls);
+    FileWriteResult result = FillAndReplace(fd, tempPath, target, fill, calls);
     if (!result.ok()) {
         unlink(tempPath.c_str());
         return result;

@@ -1,7 +1,9 @@
 // The one way the program writes a file: the bytes go to a temporary file in the
 // target's folder, which is flushed, synced and renamed over the target, so a reader
 // sees either the old file or the whole new one and a failed save leaves the old file
-// untouched. A symbolic link is followed to its final target (the link stays a link);
+// untouched. Where no temporary file can be made (a folder the user may not write) an
+// existing writable file is rewritten in place instead: truncated, written and synced. A
+// symbolic link is followed to its final target (the link stays a link);
 // an existing file keeps its permission bits (and, where allowed, its owner); a new one
 // gets 0666 less the umask. Only regular files are ever replaced, and only those the
 // user may write: a read-only file stays as it is and the save fails. The temporary file is
@@ -12,6 +14,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +37,15 @@ struct FileSystemCalls {
 };
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls = {});
+
+// The same for a file written piece by piece, or by a writer that opens a file by name
+// itself (a spreadsheet library): `fill` writes the whole file through `fd` or at
+// `tempPath` (already created, empty, with the target's permissions),
+// returning 0 or an errno and, where the system has none, a reason of its own. The file
+// is then synced and renamed over the target under the same rules as above.
+using FileFiller = std::function<int(int fd, const std::string& tempPath, std::string& reason)>;
+FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls = {});
 
 // Writes `bytes` to `result.path` and fills in a save's result (a struct with `path`,

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "CellFormats.h"
+#include "MeasurementSpreadsheet.h"
 #include "Numbers.h"
 #include "Windows1250.h"
 
@@ -185,6 +186,14 @@ WrittenChannels ChannelsToWrite(const RegistrationTable& table, const Measuremen
 
 bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
                           MeasurementFileFormat format, std::string& bytes, std::string& reason) {
+    if (format == MeasurementFileFormat::Csv) {
+        bytes = BuildMeasurementCsv(table, input);
+        return true;
+    }
+    if (format == MeasurementFileFormat::Xlsx) {
+        reason = "a workbook is written by name";
+        return false;
+    }
     Windows1250Text file;
     if (!file.ok()) {
         reason = file.error();

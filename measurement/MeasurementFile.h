@@ -1,7 +1,8 @@
-// The two layouts of a saved registration table: `Text` (".txt", a fixed-width table
-// framed by bars) and `Excel` (".xls", tab-separated text with decimal commas). Both are
-// Windows-1250 with CR LF after every line. The window and the command-line tool fill
-// the same input, so the same rows give byte-identical files.
+// The layouts of a saved registration table: `Text` (".txt", a fixed-width table framed
+// by bars) and `Excel` (".xls", tab-separated text with decimal commas), both
+// Windows-1250 with CR LF after every line; and `Xlsx` and `Csv` (MeasurementSpreadsheet.h)
+// for spreadsheet programs and data tools. The window and the command-line tool fill the
+// same input, so the same rows give byte-identical files.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 
 namespace kt::measurement {
 
-enum class MeasurementFileFormat { Text, Excel };
+enum class MeasurementFileFormat { Text, Excel, Xlsx, Csv };
 
 // Everything a file describes besides the rows, taken when the save starts.
 struct MeasurementFileInput {
@@ -34,8 +35,8 @@ struct WrittenChannels {
 };
 WrittenChannels ChannelsToWrite(const RegistrationTable& table, const MeasurementFileInput& input);
 
-// Builds the whole file. Fails (false, with the reason) only when the Windows-1250
-// converter cannot be opened.
+// Builds the whole file of a text format (all but `Xlsx`, which is written by name). Fails
+// (false, with the reason) only when the Windows-1250 converter cannot be opened.
 bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
                           MeasurementFileFormat format, std::string& bytes, std::string& reason);
 

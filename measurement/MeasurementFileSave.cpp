@@ -2,6 +2,10 @@
 
 #include <strings.h>
 
+#include <cerrno>
+
+#include "MeasurementSpreadsheet.h"
+
 namespace kt::measurement {
 
 namespace {
@@ -19,7 +23,42 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
     return strcasecmp(a.c_str(), b) == 0;
 }
 
+constexpr MeasurementFileFormat kFormats[] = {
+    MeasurementFileFormat::Text, MeasurementFileFormat::Excel, MeasurementFileFormat::Xlsx,
+    MeasurementFileFormat::Csv};
+
 }  // namespace
+
+const char* ExtensionOfFormat(MeasurementFileFormat format) {
+    switch (format) {
+        case MeasurementFileFormat::Excel:
+            return ".xls";
+        case MeasurementFileFormat::Xlsx:
+            return ".xlsx";
+        case MeasurementFileFormat::Csv:
+            return ".csv";
+        default:
+            return ".txt";
+    }
+}
+
+FileWriteResult WriteMeasurementFile(const std::string& path, MeasurementFileFormat format,
+                                     const RegistrationTable& table,
+                                     const MeasurementFileInput& input,
+                                     const FileSystemCalls& calls) {
+    if (format == MeasurementFileFormat::Xlsx) {
+        const FileFiller fill = [&](int, const std::string& tempPath, std::string& reason) {
+            return WriteMeasurementXlsx(tempPath, table, input, reason);
+        };
+        return WriteFileAtomically(path, fill, calls);
+    }
+    std::string bytes;
+    std::string reason;
+    if (!BuildMeasurementFile(table, input, format, bytes, reason)) {
+        return FileWriteResult{EIO, "build", reason, path};
+    }
+    return WriteFileAtomically(path, bytes, calls);
+}
 
 MeasurementFileChoice ChooseMeasurementFile(const std::string& name,
                                             MeasurementFileFormat dialogFilter) {
@@ -29,18 +68,20 @@ MeasurementFileChoice ChooseMeasurementFile(const std::string& name,
     const std::string extension = ExtensionOf(name);
     choice.path = name;
     choice.status = Status::Ready;
-    if (SameIgnoringCase(extension, ".xls")) {
-        choice.format = MeasurementFileFormat::Excel;
-    } else if (SameIgnoringCase(extension, ".txt")) {
-        choice.format = MeasurementFileFormat::Text;
-    } else if (extension.empty()) {
+    if (extension.empty()) {
         choice.format = dialogFilter;
-        choice.path += dialogFilter == MeasurementFileFormat::Excel ? ".xls" : ".txt";
-    } else {
-        choice.status = Status::Refused;
-        choice.reason =
-            "Nieobsługiwane rozszerzenie pliku \"" + extension + "\" (dozwolone: .txt, .xls).";
+        choice.path += ExtensionOfFormat(dialogFilter);
+        return choice;
     }
+    for (const MeasurementFileFormat format : kFormats) {
+        if (SameIgnoringCase(extension, ExtensionOfFormat(format))) {
+            choice.format = format;
+            return choice;
+        }
+    }
+    choice.status = Status::Refused;
+    choice.reason = "Nieobsługiwane rozszerzenie pliku \"" + extension +
+                    "\" (dozwolone: .txt, .xls, .xlsx, .csv).";
     return choice;
 }
 
@@ -59,9 +100,12 @@ MeasurementSaveResult SaveMeasurementFile(const std::string& name,
         result.reason = choice.reason;
         return result;
     }
-    std::string bytes;
-    if (!BuildMeasurementFile(table, input, choice.format, bytes, result.reason)) return result;
-    return WriteAndReport(result, bytes, calls);
+    const FileWriteResult write =
+        WriteMeasurementFile(choice.path, choice.format, table, input, calls);
+    result.error = write.error;
+    result.reason = write.reason;
+    if (write.ok()) result.status = Status::Written;
+    return result;
 }
 
 std::string SaveFailureMessage(const MeasurementSaveResult& result) {

@@ -1,6 +1,6 @@
 // Saving the registration table under a file name: the name's extension picks the
-// layout (".txt" or ".xls" in any letter case), a name without one gets the extension
-// of the filter chosen in the save dialog, any other extension is refused with a reason.
+// layout (".txt", ".xls", ".xlsx" or ".csv" in any letter case), a name without one gets the
+// extension of the filter chosen in the save dialog, any other extension is refused with a reason.
 // The file is replaced atomically, and a failure comes back with the system's reason for
 // a message box naming the file.
 #pragma once
@@ -31,6 +31,16 @@ struct MeasurementSaveResult {
     std::string reason;  // why nothing was written (Failed only)
     bool written() const { return status == Status::Written; }
 };
+
+// Writes the table to `path` in `format`, through the atomic writer: the one place every
+// caller (window, command-line tool) saves a table.
+FileWriteResult WriteMeasurementFile(const std::string& path, MeasurementFileFormat format,
+                                     const RegistrationTable& table,
+                                     const MeasurementFileInput& input,
+                                     const FileSystemCalls& calls = {});
+
+// The extension a format's files get, dot included.
+const char* ExtensionOfFormat(MeasurementFileFormat format);
 
 // Writes the table to `name`. An empty name (nothing chosen yet) writes nothing and is
 // no failure. The table is read up to `input.rowCount`, its size when the save started.

@@ -119,6 +119,29 @@ void RegistrationTable::AppendDataCell(std::string& out, int row, int column) co
     }
 }
 
+RegistrationTable::CellValue RegistrationTable::DataValue(int row, int column, double& value,
+                                                          int& decimals) const {
+    const Row* r = DataRow(row);
+    if (!r || !(r->bits & FilledBit(column))) return CellValue::Empty;
+    decimals = 0;
+    if (column == 1) {
+        value = r->elapsed;
+        decimals = 3;
+    } else if (column <= 4) {
+        if (!(r->bits & (kShown0 << (column - 2)))) return CellValue::NoValue;
+        value = r->value[column - 2];
+        decimals = 4;
+    } else {
+        value = (r->bits & (column == 5 ? kOutput1On : kOutput2On)) ? 1 : 0;
+    }
+    return CellValue::Number;
+}
+
+bool RegistrationTable::HasSampleNumber(int row) const {
+    const Row* r = DataRow(row);
+    return r != nullptr && (r->bits & kNumber);
+}
+
 void RegistrationTable::AppendSampleNumber(std::string& out, int row) const {
     const Row* r = DataRow(row);
     if (!r || !(r->bits & kNumber)) return;

@@ -99,6 +99,13 @@ public:
     // Column 0 is the sample number part ("n " or nothing) and the stamp part.
     void AppendSampleNumber(std::string& out, int row) const;
     StampKind Stamp(int row, int64_t& wallTime) const;
+    // Whether column 0 of a data row starts with its sample number (row - 1).
+    bool HasSampleNumber(int row) const;
+    // The value behind a cell of columns 1..6 of a data row, for files that keep numbers
+    // as numbers: Empty (not registered), Number (`value`; decimals as the table shows
+    // them in `decimals`) or NoValue (a channel whose display never showed a value).
+    enum class CellValue { Empty, Number, NoValue };
+    CellValue DataValue(int row, int column, double& value, int& decimals) const;
     std::string StampText(StampKind kind, int64_t wallTime) const;
 
     // Whether any of data rows 1 .. rowCount - 1 has a value in `column`.

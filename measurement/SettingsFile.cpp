@@ -98,6 +98,16 @@ std::optional<std::string> PortNameFromFile(std::string_view word) {
     return Convert(word, "UTF-8", "WINDOWS-1250");
 }
 
+}  // namespace
+
+bool PortNameIsStorable(const std::string& name) {
+    if (name.size() > kMaxPortNameLength * 3) return false;
+    const auto word = Convert(name, "WINDOWS-1250", "UTF-8");
+    return word && IsStorablePortWord(*word);
+}
+
+namespace {
+
 // The word to store for the program's port name, "COM1" when it cannot be stored.
 std::string PortWordForFile(const std::string& name) {
     if (name.size() <= kMaxPortNameLength * 3) {

@@ -78,6 +78,9 @@ SettingsReadResult ParseSettings(std::string_view bytes);
 // written as "COM1", so the file always reads back completely.
 std::string FormatSettings(const AppSettings& settings);
 
+// Whether a port name is stored as it is; FormatSettings writes "COM1" for any other.
+bool PortNameIsStorable(const std::string& name);
+
 // The key of an entry exactly as written (with its trailing blank), for messages about
 // a failed entry; empty outside 1..29.
 std::string_view SettingsKey(int entry);

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "ChartTextExport.h"
+#include "ChartXlsxExport.h"
 #include "Dialogs.h"
 #include "JpegImage.h"
 
@@ -30,7 +31,7 @@ struct FormatInfo {
     const char* filter;
 };
 
-constexpr std::array<FormatInfo, 7> kFormats{{
+constexpr std::array<FormatInfo, 8> kFormats{{
     {ChartExportFormat::Bmp, ".bmp", "plik bmp | *.bmp"},
     {ChartExportFormat::Jpeg, ".jpg", "plik jpg|*.jpg;*.jpeg"},
     {ChartExportFormat::Png, ".png", "plik png|*.png"},
@@ -38,6 +39,7 @@ constexpr std::array<FormatInfo, 7> kFormats{{
     {ChartExportFormat::Pdf, ".pdf", "plik pdf|*.pdf"},
     {ChartExportFormat::Csv, ".csv", "plik csv|*.csv"},
     {ChartExportFormat::Spreadsheet, ".xls", "Excel | *.xls"},
+    {ChartExportFormat::Xlsx, ".xlsx", "Excel 2007+|*.xlsx"},
 }};
 
 const FormatInfo& InfoOf(ChartExportFormat format) {
@@ -165,6 +167,9 @@ bool RenderChart(QWidget& chart, const ChartStore& store, ChartExportFormat form
             return measurement::BuildChartText(store, ChartTextLayout::Csv, bytes, reason);
         case ChartExportFormat::Spreadsheet:
             return measurement::BuildChartText(store, ChartTextLayout::Spreadsheet, bytes, reason);
+        case ChartExportFormat::Xlsx:
+            reason = "a workbook is written by name";
+            return false;
     }
     return false;
 }
@@ -177,6 +182,18 @@ ChartExportResult ExportChart(const std::string& name, ChartExportFormat format,
     if (name.empty()) return result;
     result.path = NameExtension(name).empty() ? name + ExtensionOf(format) : name;
     result.status = Status::Failed;
+    if (format == ChartExportFormat::Xlsx) {
+        const measurement::FileFiller fill = [&](int, const std::string& tempPath,
+                                                 std::string& reason) {
+            return measurement::WriteChartXlsx(tempPath, store, reason);
+        };
+        const measurement::FileWriteResult write =
+            measurement::WriteFileAtomically(result.path, fill, calls);
+        result.error = write.error;
+        result.reason = write.reason;
+        if (write.ok()) result.status = Status::Written;
+        return result;
+    }
     std::string bytes;
     if (!RenderChart(chart, store, format, bytes, result.reason)) return result;
     return measurement::WriteAndReport(result, bytes, calls);
@@ -222,7 +239,8 @@ ChartExportResult ChartExporter::SaveJpeg() {
 
 ChartExportResult ChartExporter::ExportInAnyFormat() {
     using F = ChartExportFormat;
-    return AskAndWrite({F::Png, F::Svg, F::Pdf, F::Csv, F::Bmp, F::Jpeg, F::Spreadsheet}, true);
+    return AskAndWrite({F::Png, F::Svg, F::Pdf, F::Csv, F::Bmp, F::Jpeg, F::Spreadsheet, F::Xlsx},
+                       true);
 }
 
 ChartExporter::JpegThenExport ChartExporter::SaveJpegThenExport() {

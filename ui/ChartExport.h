@@ -22,7 +22,7 @@ class Dialogs;
 
 namespace kt::ui {
 
-enum class ChartExportFormat { Bmp, Jpeg, Png, Svg, Pdf, Csv, Spreadsheet };
+enum class ChartExportFormat { Bmp, Jpeg, Png, Svg, Pdf, Csv, Spreadsheet, Xlsx };
 
 // ".bmp", ".jpg", ".png", ".svg", ".pdf", ".csv", ".xls".
 const char* ExtensionOf(ChartExportFormat format);

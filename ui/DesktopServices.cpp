@@ -1,6 +1,7 @@
 #include "DesktopServices.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QUrl>
@@ -8,7 +9,7 @@
 namespace kt::ui {
 
 bool QtDesktopOpener::OpenFile(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }
 
 bool QtProcessStarter::StartDetached(const std::string& program,
@@ -18,9 +19,9 @@ bool QtProcessStarter::StartDetached(const std::string& program,
     list.reserve(static_cast<qsizetype>(arguments.size()));
     for (const std::string& argument : arguments) list << QString::fromStdString(argument);
     QProcess process;
-    process.setProgram(QString::fromStdString(program));
+    process.setProgram(QFile::decodeName(program.c_str()));
     process.setArguments(list);
-    process.setWorkingDirectory(QString::fromStdString(workingDirectory));
+    process.setWorkingDirectory(QFile::decodeName(workingDirectory.c_str()));
     return process.startDetached();
 }
 

@@ -17,7 +17,7 @@ constexpr char kTerminalTitle[] = "AVROSP - aktualizacja firmware KT210V";
 constexpr int kPortPollMs = 5;
 
 bool IsFile(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).isFile();
+    return QFileInfo(QFile::decodeName(path.c_str())).isFile();
 }
 
 // Clears the flag when the handler returns, whichever way.
@@ -89,7 +89,7 @@ void HelpActions::Aktualizacja1Click() {
 }
 
 bool HelpActions::ToolReady(const std::string& tool) {
-    const QFileInfo info(QString::fromStdString(tool));
+    const QFileInfo info(QFile::decodeName(tool.c_str()));
     if (!info.isFile()) {
         dialogs_.ShowPlainMessage("Nie odnaleziono programu do wgrywania firmware:\n" + tool);
         return false;
@@ -103,7 +103,7 @@ bool HelpActions::ToolReady(const std::string& tool) {
 }
 
 bool HelpActions::CopyFirmware(const std::string& source, const std::string& target) {
-    QFile file(QString::fromStdString(source));
+    QFile file(QFile::decodeName(source.c_str()));
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {

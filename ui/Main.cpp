@@ -1,10 +1,15 @@
 #include "Main.h"
 
+#include <unistd.h>
+
 #include <QAbstractEventDispatcher>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QLocale>
+#include <cerrno>
+#include <cstring>
 
 #include "Asystenlaczenia.h"
 #include "ChartExport.h"
@@ -28,6 +33,22 @@
 #include "widgets/MenuIcons.h"
 
 namespace kt::ui {
+
+namespace {
+
+// The current directory exactly as the system names it: a folder whose name is not UTF-8
+// keeps its bytes, so config.ini, the pictures and the port links beside it are found.
+std::string CurrentDirectoryBytes() {
+    std::string path(256, '\0');
+    while (getcwd(path.data(), path.size()) == nullptr) {
+        if (errno != ERANGE) return QFile::encodeName(QDir::currentPath()).toStdString();
+        path.resize(path.size() * 2);
+    }
+    path.resize(std::strlen(path.c_str()));
+    return path;
+}
+
+}  // namespace
 
 TForm1* Form1 = nullptr;
 TMnoznikForm* MnoznikForm = nullptr;
@@ -69,7 +90,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
     // Everything the program finds by itself lies under the directory current now; port
     // names such as "COM1" are looked up there first.
-    startupDirectory_ = QDir::currentPath().toStdString();
+    startupDirectory_ = CurrentDirectoryBytes();
 
     // The device core: its channel's events are handed over to this window's thread and
     // handled there in order; the device tab shows what it decodes.

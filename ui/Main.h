@@ -33,13 +33,16 @@ namespace Ui {
 class TForm1;
 }
 
+namespace kt::regional {
+class LocaleDateTimeTexts;
+}
+
 namespace kt::ui {
 
 class ChartExporter;
 class ChartTab;
 class DeviceTab;
 class HelpActions;
-class LocaleDateTimeTexts;
 class QtDesktopOpener;
 class QtProcessStarter;
 class RegistrationTab;
@@ -194,7 +197,7 @@ private:
     };
     DialogOutputLines outputLines_;
     std::unique_ptr<ChartExporter> exporter_;
-    std::unique_ptr<LocaleDateTimeTexts> dateTime_;
+    std::unique_ptr<regional::LocaleDateTimeTexts> dateTime_;
     std::unique_ptr<measurement::RegistrationTable> registration_;
 
     // "pomoc programu", "instrukcja KT210V" and the firmware update.

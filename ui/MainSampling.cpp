@@ -26,7 +26,7 @@ void TForm1::BuildSampling() {
             [&chart](const QString& text) { chart.SetSampleRateText(text.toStdString()); });
     // Each sample goes to the displays, the chart's channel points, the registration
     // table and the chart's output points, in this order.
-    dateTime_ = std::make_unique<LocaleDateTimeTexts>();
+    dateTime_ = std::make_unique<regional::LocaleDateTimeTexts>();
     registration_ = std::make_unique<measurement::RegistrationTable>(*dateTime_);
     RegistrationTab& registration = RegistrationPage();
     registration.Attach(*registration_, *indicators_, *sampling_, *dialogs_, State(), *dateTime_);

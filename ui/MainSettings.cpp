@@ -111,7 +111,13 @@ measurement::AppSettings TForm1::CollectSettings() const {
 // Writes the whole file. A failure is reported: in a box when the operator closes the
 // window, on standard error when a signal does (no box may hold up a shutdown).
 void TForm1::WriteSettings() {
-    const std::string bytes = measurement::FormatSettings(CollectSettings());
+    const measurement::AppSettings settings = CollectSettings();
+    if (!measurement::PortNameIsStorable(settings.portName)) {
+        core_->Warnings().Warning("port \"" + settings.portName +
+                                  "\" is not stored (more than 16 characters or not one word); " +
+                                  SettingsPath() + " keeps COM1");
+    }
+    const std::string bytes = measurement::FormatSettings(settings);
     const measurement::FileWriteResult result =
         measurement::WriteFileAtomically(SettingsPath(), bytes);
     if (result.ok()) return;

@@ -1,6 +1,7 @@
 #include "PathIgnoringCase.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <optional>
@@ -37,10 +38,10 @@ std::optional<QString> FindExisting(const QString& folder, const QStringList& na
 }  // namespace
 
 std::string FindPathIgnoringCase(const std::string& directory, const std::string& relative) {
-    const QString start = QString::fromStdString(directory);
+    const QString start = QFile::decodeName(directory.c_str());
     const QStringList names =
         QString::fromStdString(relative).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (auto path = FindExisting(start, names, 0)) return path->toStdString();
+    if (auto path = FindExisting(start, names, 0)) return QFile::encodeName(*path).toStdString();
 
     QString path = start;
     qsizetype index = 0;
@@ -50,7 +51,7 @@ std::string FindPathIgnoringCase(const std::string& directory, const std::string
         path = QDir(path).filePath(candidates.constFirst());
     }
     for (; index < names.size(); ++index) path = QDir(path).filePath(names[index]);
-    return path.toStdString();
+    return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace kt::ui

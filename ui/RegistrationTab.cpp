@@ -29,12 +29,15 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The dialog's filters follow the order of MeasurementFileFormat.
 MeasurementFileFormat FormatOfFilter(int filterIndex) {
-    return filterIndex == 1 ? MeasurementFileFormat::Excel : MeasurementFileFormat::Text;
+    const bool known =
+        filterIndex >= 0 && filterIndex <= static_cast<int>(MeasurementFileFormat::Csv);
+    return known ? static_cast<MeasurementFileFormat>(filterIndex) : MeasurementFileFormat::Text;
 }
 
 int FilterOfFormat(MeasurementFileFormat format) {
-    return format == MeasurementFileFormat::Excel ? 1 : 0;
+    return static_cast<int>(format);
 }
 
 }  // namespace

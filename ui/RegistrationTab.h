@@ -45,8 +45,10 @@ namespace kt::ui {
 class RegistrationCellDelegate;
 class RegistrationTableModel;
 
-// The filters of the save dialog `SaveDialog4`; the first is ".txt", the second ".xls".
-inline constexpr const char* kMeasurementFileFilter = "Text|*.txt|Excel|*.xls";
+// The filters of the save dialog `SaveDialog4`, in the order of MeasurementFileFormat:
+// ".txt", ".xls", then the workbook and the comma-separated file.
+inline constexpr const char* kMeasurementFileFilter =
+    "Text|*.txt|Excel|*.xls|Excel 2007+|*.xlsx|CSV UTF-8|*.csv";
 
 class RegistrationTab : public QWidget, public measurement::SampleSubscriber {
     Q_OBJECT

@@ -147,6 +147,23 @@ TEST_F(CliRecordTest, SpreadsheetFileOfAnUnrecognisedDeviceInRealTime) {
     }
 }
 
+// The workbook and the comma-separated file are picked by the extension as well.
+TEST_F(CliRecordTest, WorkbookAndCommaSeparatedFiles) {
+    RunResult r = Run("record --out run.csv --date --count 4");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> lines = FileLines("run.csv");
+    ASSERT_EQ(lines.size(), 1u + 4);
+    EXPECT_EQ(lines[0], "Index,Data,Czas [s],Czujnik_0,Czujnik_1,Czujnik_2,PK1,PK2");
+    for (int row = 0; row < 4; ++row) {
+        const std::string& line = lines[1 + row];
+        EXPECT_EQ(line.rfind(std::to_string(row) + ",20", 0), 0u) << line;  // ISO date
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 7) << line;
+    }
+    r = Run("record --out run.xlsx --count 3");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir / "run.xlsx").rfind("PK\x03\x04", 0), 0u);  // a zip package
+}
+
 // The rows of a run cut short by a pulled cable are saved; the exit code says the port
 // was lost.
 TEST_F(CliRecordTest, RowsOfARunCutShortAreSaved) {
@@ -182,7 +199,7 @@ TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_NE(r.err.find("cannot write run.xls: Is a directory"), std::string::npos) << r.err;
 
-    EXPECT_EQ(Run("record --out run.csv --count 2").exitCode, 2);
+    EXPECT_EQ(Run("record --out run.ods --count 2").exitCode, 2);
     EXPECT_EQ(Run("record --count 2").exitCode, 2);
     EXPECT_EQ(Run("record --out run.txt --count 2 --colour").exitCode, 2);
 }

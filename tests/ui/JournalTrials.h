@@ -194,7 +194,7 @@ inline std::vector<ReportedRow> WindowRows(const std::string& text, std::string&
 
 // What a killed run's journal gives back.
 struct Recovered {
-    ui::LocaleDateTimeTexts texts;
+    regional::LocaleDateTimeTexts texts;
     measurement::RegistrationTable table{texts};
     measurement::ChartStore chart;
     measurement::JournalScan scan;

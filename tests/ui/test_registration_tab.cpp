@@ -376,7 +376,8 @@ void RegistrationTabTest::saveDialogOutcomes() {
     // "Zapisz" before any name asks for one; cancelling writes nothing.
     save->click();
     QCOMPARE(r.dialogs.saveRequests.size(), size_t{1});
-    QCOMPARE(r.dialogs.saveRequests[0].filter, std::string("Text|*.txt|Excel|*.xls"));
+    QCOMPARE(r.dialogs.saveRequests[0].filter,
+             std::string("Text|*.txt|Excel|*.xls|Excel 2007+|*.xlsx|CSV UTF-8|*.csv"));
     QVERIFY(r.tab.FileName().empty());
     QVERIFY(fs::is_empty(dir_));
 
@@ -401,13 +402,22 @@ void RegistrationTabTest::saveDialogOutcomes() {
     QVERIFY(r.dialogs.messages.empty());
 
     // An unknown extension is refused with a message and not kept for "Zapisz".
-    r.dialogs.saveAnswer = device::SaveFileChoice{(dir_ / "wyniki.csv").string(), 0};
+    r.dialogs.saveAnswer = device::SaveFileChoice{(dir_ / "wyniki.ods").string(), 0};
     saveAs->click();
     QCOMPARE(r.dialogs.messages.size(), size_t{1});
-    QVERIFY(r.dialogs.messages[0].find("\".csv\"") != std::string::npos);
-    QVERIFY(!fs::exists(dir_ / "wyniki.csv"));
+    QVERIFY(r.dialogs.messages[0].find("\".ods\"") != std::string::npos);
+    QVERIFY(!fs::exists(dir_ / "wyniki.ods"));
     QCOMPARE(r.tab.FileName(), excel.string());
     QCOMPARE(r.dialogs.saveRequests.back().fileName, excel.string());  // offered again
+
+    // The third and fourth filters give the workbook and the comma-separated file.
+    r.dialogs.saveAnswer = device::SaveFileChoice{(dir_ / "arkusz").string(), 2};
+    saveAs->click();
+    QVERIFY(ReadFile(dir_ / "arkusz.xlsx").rfind("PK\x03\x04", 0) == 0);
+    r.dialogs.saveAnswer = device::SaveFileChoice{(dir_ / "dane").string(), 3};
+    saveAs->click();
+    QVERIFY(ReadFile(dir_ / "dane.csv").rfind("Index,Czas [s],", 0) == 0);
+    QCOMPARE(r.tab.FileName(), (dir_ / "dane.csv").string());
 
     // Upper-case extensions pick their layout as well.
     r.dialogs.saveAnswer = device::SaveFileChoice{(dir_ / "wyniki.TXT").string(), 1};
@@ -486,7 +496,7 @@ void RegistrationTabTest::windowAndCommandLineWriteTheSameFile() {
 }
 
 void RegistrationTabTest::localeTextsAndDialogFilters() {
-    const ui::LocaleDateTimeTexts polish(QLocale(QLocale::Polish, QLocale::Poland));
+    const regional::LocaleDateTimeTexts polish(QLocale(QLocale::Polish, QLocale::Poland));
     QCOMPARE(polish.ShortDate(kMoment), std::string("8.05.2024"));
     QCOMPARE(polish.LongTime(kMoment), std::string("14:03:07"));
     const struct {
@@ -497,7 +507,8 @@ void RegistrationTabTest::localeTextsAndDialogFilters() {
                    {"t HH:mm:ss", "HH:mm:ss"},
                    {"HH'h'mm 'at' ss", "HH'h'mm 'at' ss"}};
     for (const auto& f : formats) {
-        QCOMPARE(ui::WithoutTimeZone(QString::fromLatin1(f.format)), QString::fromLatin1(f.kept));
+        QCOMPARE(regional::WithoutTimeZone(QString::fromLatin1(f.format)),
+                 QString::fromLatin1(f.kept));
     }
     QCOMPARE(ui::NameFilters("Text|*.txt|Excel|*.xls"),
              (QStringList{"Text (*.txt)", "Excel (*.xls)"}));

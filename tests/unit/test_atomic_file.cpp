@@ -177,7 +177,8 @@ int FailedStepInChild(int error, const std::string& step,
     const pid_t child = fork();
     if (child == 0) {
         const FileWriteResult result = write();
-        const bool explained = result.reason == std::strerror(error) && result.step == step;
+        const bool explained =
+            error == 0 ? result.ok() : result.reason == std::strerror(error) && result.step == step;
         _exit(explained ? result.error : 101);
     }
     int status = 0;
@@ -218,3 +219,31 @@ TEST(AtomicFile, FileSizeLimitFailsTheWriteWithEfbigEvenForRoot) {
 }
 
 }  // namespace
+
+// A folder the user may not write: no temporary file can be made beside the target, so a
+// writable file is rewritten in place, and a read-only one still stays as it is.
+TEST(AtomicFile, WritableFileInAFolderTheUserMayNotWriteIsRewrittenInPlace) {
+    TempFolder dir;
+    WriteBytes(dir / "config.ini", kOld);
+    WriteBytes(dir / "locked.ini", kOld);
+    ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0666), 0);
+    ASSERT_EQ(chmod((dir / "locked.ini").c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    const auto asNobody = [](const std::function<FileWriteResult()>& write) {
+        return [write] {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+            return write();
+        };
+    };
+    const int written = FailedStepInChild(
+        0, "", asNobody([&] { return WriteFileAtomically(dir / "config.ini", kNew); }));
+    const int refused = FailedStepInChild(
+        EACCES, "open", asNobody([&] { return WriteFileAtomically(dir / "locked.ini", kNew); }));
+    ASSERT_EQ(chmod(dir.path().c_str(), 0700), 0);
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(ReadBytes(dir / "config.ini"), kNew);
+    EXPECT_EQ(ModeOf(dir / "config.ini"), 0666u);
+    EXPECT_EQ(refused, EACCES);
+    EXPECT_EQ(ReadBytes(dir / "locked.ini"), kOld);
+    EXPECT_EQ((dir.Entries()), (std::set<std::string>{"config.ini", "locked.ini"}));
+}

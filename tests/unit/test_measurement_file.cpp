@@ -270,6 +270,13 @@ TEST(MeasurementFileSave, ExtensionPicksTheLayoutInAnyLetterCase) {
         {"/tmp/x.d/a.XLS", F::Text, S::Ready, F::Excel, "/tmp/x.d/a.XLS"},
         {"pomiar", F::Excel, S::Ready, F::Excel, "pomiar.xls"},
         {"/tmp/x.d/pomiar", F::Text, S::Ready, F::Text, "/tmp/x.d/pomiar.txt"},
+        {"a.xlsx", F::Text, S::Ready, F::Xlsx, "a.xlsx"},
+        {"a.XLSX", F::Csv, S::Ready, F::Xlsx, "a.XLSX"},
+        {"a.Csv", F::Excel, S::Ready, F::Csv, "a.Csv"},
+        {"pomiar", F::Xlsx, S::Ready, F::Xlsx, "pomiar.xlsx"},
+        {"pomiar", F::Csv, S::Ready, F::Csv, "pomiar.csv"},
+        {"a.xlsm", F::Xlsx, S::Refused, F::Text, "a.xlsm"},
+        {"a.csv.txt.xlsx.", F::Csv, S::Refused, F::Text, "a.csv.txt.xlsx."},
         {"a.doc", F::Text, S::Refused, F::Text, "a.doc"},
         {"a.", F::Text, S::Refused, F::Text, "a."},
         {"a.txt.bak", F::Text, S::Refused, F::Text, "a.txt.bak"},
@@ -334,7 +341,7 @@ TEST(MeasurementFileSave, FailedSaveReturnsTheReasonAndKeepsThePreviousFile) {
         {dir / "old.doc",
          {},
          0,
-         "Nieobsługiwane rozszerzenie pliku \".doc\" (dozwolone: .txt, .xls)."},
+         "Nieobsługiwane rozszerzenie pliku \".doc\" (dozwolone: .txt, .xls, .xlsx, .csv)."},
     };
     for (const Case& c : cases) {
         const MeasurementSaveResult result =

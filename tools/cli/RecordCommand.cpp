@@ -20,7 +20,7 @@ bool CheckOutName(const std::string& out, std::string& error) {
     const auto choice =
         measurement::ChooseMeasurementFile(out, measurement::MeasurementFileFormat::Text);
     if (choice.status != measurement::MeasurementFileChoice::Status::Ready || choice.path != out) {
-        error = "--out must name a .txt or .xls file: " + out;
+        error = "--out must name a .txt, .xls, .xlsx or .csv file: " + out;
         return false;
     }
     // ".txt" alone would be a hidden file with no name of its own.
@@ -171,7 +171,7 @@ int RecordCommand(const std::string& port, std::vector<std::string> args) {
     const std::string journalPath = options.out + ".journal";
     const int journalFd = OpenRecordJournal(journalPath);
     if (journalFd < 0) return EXIT_NOT_WRITTEN;
-    const ui::LocaleDateTimeTexts dateTime;
+    const regional::LocaleDateTimeTexts dateTime;
     TableRecorder recorder(dateTime, RecordBoxes(options));
     const device::DeviceState* indicator = nullptr;  // while the run's session lasts
     device::StderrLog log;

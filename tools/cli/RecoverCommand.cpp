@@ -49,7 +49,7 @@ int RecoverCommand(std::vector<std::string> args) {
         std::fprintf(stderr, "cannot read %s: %s\n", journalPath.c_str(), std::strerror(errno));
         return EXIT_NOT_WRITTEN;
     }
-    const ui::LocaleDateTimeTexts dateTime;
+    const regional::LocaleDateTimeTexts dateTime;
     measurement::RegistrationTable table(dateTime);
     const measurement::JournalScan scan =
         measurement::ReadJournal(fd, [&table](const measurement::JournalRecord& record) {

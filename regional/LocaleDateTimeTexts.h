@@ -14,7 +14,7 @@
 
 #include "DateTimeTexts.h"
 
-namespace kt::ui {
+namespace kt::regional {
 
 // `format` without its unquoted time-zone fields ("t" to "tttt") and the blanks they leave
 // at either end.
@@ -50,4 +50,4 @@ private:
     QString timeFormat_;
 };
 
-}  // namespace kt::ui
+}  // namespace kt::regional
