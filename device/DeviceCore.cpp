@@ -27,10 +27,13 @@ DeviceCore::~DeviceCore() {
     channel_.ClosePort();
 }
 
+// A lost port is a state change first and a notice second: the run is paused, sends
+// are dropped and the wizard is told before the closed notice (a modal box that may wait
+// for the operator for hours) is shown, so nothing goes on running under the box.
 void DeviceCore::HandleEvent(const ChannelEvent& event) {
     ++eventsHandled_;
-    decoder_.Process(event);
     if (event.kind == ChannelEvent::Kind::Closed) OnClosed();
+    decoder_.Process(event);
 }
 
 void DeviceCore::SetFrameExactReads(bool on) {
@@ -41,19 +44,21 @@ void DeviceCore::SetFrameExactReads(bool on) {
 // device is no longer ready, a running acquisition pauses with its elapsed time kept,
 // the synchronisation stops writing, no frame waits for the next open, and the wizard
 // stops its steps and offers "Połącz" again.
-void DeviceCore::OnClosed() {
+bool DeviceCore::OnClosed() {
     const bool requested = port_.closeRequested;
     port_.closeRequested = false;
-    if (requested || state_.portOpen) return;  // closed on purpose, or opened again since
+    if (requested || state_.portOpen) return false;  // closed on purpose, or opened again since
     ++portsLost_;
     const bool wasRunning = state_.Device.GO;
     state_.deviceReady = false;
     state_.Device.GO = false;
     channel_.DiscardPendingSend();
+    sync_.ShowStatusText();
     wizard_.PortLost();
     log_.Warning("port " + state_.portName + " lost: device marked not connected" +
                  (wasRunning ? ", acquisition paused" : ""));
     if (onPortLost_) onPortLost_();
+    return true;
 }
 
 void DeviceCore::SetFrameLog(FrameLog* log) {

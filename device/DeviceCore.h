@@ -106,7 +106,8 @@ private:
     Decoder decoder_;
     SyncCycle sync_;
     ConnectionWizard wizard_;
-    void OnClosed();
+    // True when the close was a loss (not asked for by the program).
+    bool OnClosed();
 
     uint64_t eventsHandled_ = 0;
     uint64_t portsLost_ = 0;

@@ -144,12 +144,18 @@ void SamplingClock::ShowLock() {
     view_.SetSettingsLocked(device_.Device.GO);
 }
 
+// Without a ready device, START and a PAUSE that would set the run going again only ask
+// for the wizard: after a lost port the clock would otherwise count time with nothing
+// to sample while the status says "nie wykryto".
+bool SamplingClock::RefusedWithoutDevice() {
+    if (device_.deviceReady) return false;
+    dialogs_.ShowPlainMessage(kNoDeviceMessage);
+    view_.ShowConnectionWizard();
+    return true;
+}
+
 void SamplingClock::Start() {
-    if (!device_.deviceReady) {
-        dialogs_.ShowPlainMessage(kNoDeviceMessage);
-        view_.ShowConnectionWizard();
-        return;
-    }
+    if (RefusedWithoutDevice()) return;
     BeginRun();
     device_.Device.GO = true;
     phase_ = RunPhase::Running;
@@ -165,7 +171,8 @@ void SamplingClock::Stop() {
 }
 
 void SamplingClock::Pause() {
-    // From Stopped this starts a run without the readiness test, counting on from 0.
+    if (!device_.Device.GO && RefusedWithoutDevice()) return;
+    // From Stopped this starts a run counting on from 0.
     device_.Device.GO = !device_.Device.GO;
     phase_ = device_.Device.GO ? RunPhase::Running : RunPhase::Paused;
     ShowLock();

@@ -64,7 +64,8 @@ public:
     // no requests are being sent.
     std::optional<int64_t> MillisecondsUntilDue();
 
-    // SpeedButton10, SpeedButton11, SpeedButton12.
+    // SpeedButton10, SpeedButton11, SpeedButton12. START, and PAUSE when it would set the
+    // run going, need a ready device; without one they show the message and the wizard.
     void Start();
     void Stop();
     void Pause();
@@ -97,6 +98,7 @@ private:
     void RealTimePass(double step);
     void Request();
     void BeginRun();
+    bool RefusedWithoutDevice();
     void ClearRealTimeRate();
     void ShowLock();
     void FillSample();

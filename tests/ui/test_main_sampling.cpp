@@ -1,5 +1,7 @@
 // The sampling clock in the main window against the simulated indicator: the idle hook
-// and its single-shot timer keep a 10 ms period, and a pulled cable pauses the run.
+// and its single-shot timer keep a 10 ms period, and a pulled cable pauses the run before
+// its notice is shown.
+#include <QAbstractButton>
 #include <QtTest>
 
 #include "MainHarness.h"
@@ -52,6 +54,10 @@ void MainSamplingTest::tenMsPeriodIsKeptByTheIdleHook() {
     QVERIFY(!h.State().Device.GO);
 }
 
+// The run is paused, the device marked gone and the status shown before the closed
+// notice comes up: a real box waits for the operator, and nothing may go on under it.
+// Without a device PAUSE then asks for the wizard, as START does; once the wizard has
+// connected again, PAUSE resumes the run where it stopped.
 void MainSamplingTest::pulledCablePausesTheRunAndStartAsksForTheWizard() {
     MainHarness h;
     QVERIFY(h.Started());
@@ -61,17 +67,39 @@ void MainSamplingTest::pulledCablePausesTheRunAndStartAsksForTheWizard() {
     sampling.SetPeriodMs(20);
     sampling.Start();
     QVERIFY(RunLoopUntil([&] { return sampling.Counters().samples >= 5; }, 10000));
+    QTRY_COMPARE_WITH_TIMEOUT(h.Find<QLabel>("Label66")->text(), QStringLiteral("praca"), 5000);
+    std::string underTheBox;
+    double elapsedUnderTheBox = -1;
+    h.dialogs.whileShown = [&] {
+        const auto& s = h.State();
+        underTheBox = std::string(s.Device.GO ? "GO " : "") + (s.deviceReady ? "ready " : "") +
+                      (sampling.Phase() == RunPhase::Paused ? "paused " : "") +
+                      h.Find<QLabel>("Label66")->text().toStdString();
+        elapsedUnderTheBox = sampling.RunElapsed();
+    };
     h.Sim().Unplug();
-    QVERIFY(RunLoopUntil([&] { return !h.State().deviceReady; }, 10000));
+    QVERIFY(RunLoopUntil([&] { return !h.dialogs.messages.empty(); }, 10000));
+    QCOMPARE(h.dialogs.messages, std::vector<std::string>{"OK|Zamknieto port COM1"});
+    QCOMPARE(underTheBox, std::string("paused nie wykryto"));
+    h.dialogs.whileShown = nullptr;
+    RunLoop(300);
+    QVERIFY(elapsedUnderTheBox > 0);
+    QCOMPARE(sampling.RunElapsed(), elapsedUnderTheBox);  // the elapsed time is kept
+
+    h.Find<QAbstractButton>("SpeedButton12")->click();
+    QCOMPARE(h.dialogs.messages.back(), std::string("KT210V-PC|Nie odnaleziono urządznia!"));
+    QVERIFY(h.WizardWindow().isVisible());
+    RunLoop(300);
     QVERIFY(!h.State().Device.GO);
-    QCOMPARE(sampling.Phase(), RunPhase::Paused);
-    QVERIFY(sampling.RunElapsed() > 0);  // the elapsed time is kept
-    QTRY_COMPARE_WITH_TIMEOUT(h.Find<QLabel>("Label66")->text(), QStringLiteral("nie wykryto"),
-                              5000);
-    // The wizard connects again once the cable is back.
+    QCOMPARE(sampling.RunElapsed(), elapsedUnderTheBox);
+
     QVERIFY(h.Sim().Replug());
     h.WizardWindow().BitBtn3Click();
     QVERIFY(h.WaitReady());
+    const uint64_t samples = sampling.Counters().samples;
+    h.Find<QAbstractButton>("SpeedButton12")->click();
+    QVERIFY(RunLoopUntil([&] { return sampling.Counters().samples >= samples + 5; }, 10000));
+    QVERIFY(sampling.RunElapsed() > elapsedUnderTheBox);
 }
 
 void MainSamplingTest::startWithoutADeviceAsksForTheWizard() {
