@@ -89,7 +89,7 @@ bool SyncCycle::WriteFirstDifference() {
         return state_.AwaitingAnswer(code) || set != stan;
     };
     auto differ3 = [this](uint8_t code, float set, float stan) {
-        return state_.AwaitingAnswer(code) || Round3(set) != Round3(stan);
+        return state_.AwaitingAnswer(code) || !AgreeAfterRound3(set, stan);
     };
     auto write = [this](uint8_t code, const Payload& p) {
         sender_.SendWriteCommand(code, p);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <tuple>
 
+#include "Frames.h"
 #include "PtyServer.h"
 #include "TestSupport.h"
 
@@ -123,6 +125,26 @@ TEST_F(CliTest, SetWritesTheValueAndWaitsForTheConfirmation) {
     EXPECT_NE(r.out.find("PK1=12.5\n"), std::string::npos);
     EXPECT_TRUE(TrafficHas("F2 F2 0C 07 00 00 00 13"));
     server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().LED, 7); });
+}
+
+// A blank memory reads as NaN: the indicator is identified with the value as it reports
+// it, and a proper value can be written over it.
+TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndCanBeSet) {
+    server.WithModel([](kt::sim::IndicatorModel& m) {
+        const auto f = kt::device::BuildFrame(kt::device::kHeaderWrite, kt::device::cmd::PK1,
+                                              kt::device::Float32Payload(NAN));
+        m.HandleRequest(f.bytes.data(), m.Now());
+    });
+    RunResult r = Run("identify");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PK1=NAN\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("answer to command 8 holds a value that is not a finite number (NAN)"),
+              std::string::npos)
+        << r.err;
+    r = Run("set PK1=45.5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PK1=45.5\n"), std::string::npos) << r.out;
+    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().PK1, 45.5f); });
 }
 
 TEST_F(CliTest, LossyLineStillIdentifiesAndSets) {

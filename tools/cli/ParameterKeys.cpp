@@ -78,7 +78,7 @@ void Assign(const ParameterKey& k, double value, DeviceParams& p) {
 }
 
 bool Agrees(const ParameterKey& k, const DeviceParams& set, const DeviceParams& stan) {
-    if (k.isFloat) return device::Round3(ReadFloat(k, set)) == device::Round3(ReadFloat(k, stan));
+    if (k.isFloat) return device::AgreeAfterRound3(ReadFloat(k, set), ReadFloat(k, stan));
     if (k.intField) return set.*k.intField == stan.*k.intField;
     return set.*k.uintField == stan.*k.uintField;
 }
