@@ -181,11 +181,12 @@ TEST_F(CliTest, SilentDeviceNamesTheFailedStep) {
 TEST_F(CliTest, UsageErrorsSendNothing) {
     const uint64_t before = server.RequestsServed();
     for (const char* args :
-         {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=256", "set LED=-1",
-          "set Q_NR=300", "record --out .txt --count 2", "record --out sub/.XLS --count 2"}) {
+         {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=10", "set LED=-1",
+          "set Q_NR=3", "set mode=5", "set decp=7", "set Beep=2", "set OnTime=0",
+          "set OnTime=32733", "record --out .txt --count 2", "record --out sub/.XLS --count 2"}) {
         EXPECT_EQ(Run(args).exitCode, 2) << args;
     }
-    EXPECT_NE(Run("set Q_NR=300").err.find("Q_NR must be a whole number from 0 to 255: '300'"),
+    EXPECT_NE(Run("set LED=99").err.find("LED must be a whole number from 0 to 9: '99'"),
               std::string::npos);
     EXPECT_NE(Run("record --out .txt").err.find("--out needs a name before the extension: .txt"),
               std::string::npos);
@@ -217,6 +218,20 @@ std::vector<std::string> Rows(const std::string& out) {
     std::getline(in, line);
     while (std::getline(in, line)) rows.push_back(line);
     return rows;
+}
+
+// The mean period is the span from the first sample to the last over the gaps between
+// them: five samples 100 ms apart span 400 ms.
+TEST_F(CliTest, SampleSummaryGivesTheMeanPeriodBetweenSamples) {
+    const RunResult r = Run("sample --period 100 --count 5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    double meanMs = 0;
+    ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("mean_period_ms=")).c_str(), "mean_period_ms=%lf",
+                          &meanMs),
+              1)
+        << r.err;
+    EXPECT_GE(meanMs, 95) << r.err;
+    EXPECT_LE(meanMs, 150) << r.err;
 }
 
 TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
