@@ -1,5 +1,7 @@
 #include "DeviceCore.h"
 
+#include <chrono>
+
 namespace kt::device {
 
 void DeviceCore::CountingPort::Send(const uint8_t* data, int length) {
@@ -15,11 +17,17 @@ DeviceCore::DeviceCore(const DeviceCoreSetup& setup)
       notifications_(state_, setup.queue),
       decoder_(state_, setup.view, setup.dialogs, nullptr, setup.format, setup.startupDirectory),
       sync_(state_, sender_, setup.view, nullptr, setup.format),
-      wizard_(state_, port_, sender_, sync_, setup.dialogs) {
+      wizard_(state_, port_, sender_, sync_, setup.dialogs),
+      reconnection_(state_, wizard_, watch_, log_, setup.startupDirectory, [] {
+          return std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+      }) {
     channel_.SetBaseDirectory(setup.startupDirectory);
     channel_.SetLog(&log_);
     channel_.SetFrameCutter(&CutFrame);
     decoder_.SetLog(&log_);
+    wizard_.SetLog(&log_);
     notifications_.Attach(channel_);
 }
 
@@ -32,8 +40,14 @@ DeviceCore::~DeviceCore() {
 // for the operator for hours) is shown, so nothing goes on running under the box.
 void DeviceCore::HandleEvent(const ChannelEvent& event) {
     ++eventsHandled_;
-    if (event.kind == ChannelEvent::Kind::Closed) OnClosed();
+    const bool lost = event.kind == ChannelEvent::Kind::Closed && OnClosed();
+    if (lost && reconnection_.Enabled()) return;  // the status and the log tell of it
     decoder_.Process(event);
+}
+
+void DeviceCore::Tick() {
+    sync_.Tick();
+    reconnection_.Tick();
 }
 
 void DeviceCore::SetFrameExactReads(bool on) {
@@ -53,11 +67,12 @@ bool DeviceCore::OnClosed() {
     state_.deviceReady = false;
     state_.Device.GO = false;
     channel_.DiscardPendingSend();
-    sync_.ShowStatusText();
     wizard_.PortLost();
     log_.Warning("port " + state_.portName + " lost: device marked not connected" +
                  (wasRunning ? ", acquisition paused" : ""));
     if (onPortLost_) onPortLost_();
+    reconnection_.PortLost();
+    sync_.ShowStatusText();
     return true;
 }
 

@@ -53,7 +53,9 @@ void SyncCycle::WriteDump() {
 void SyncCycle::ShowStatusText() {
     const bool ready = state_.deviceReady;
     const bool go = state_.Device.GO;
-    if (ready && !go) {
+    if (!go && !state_.pauseReason.empty()) {
+        view_.SetStatusText(state_.pauseReason);
+    } else if (ready && !go) {
         view_.SetStatusText("gotowy do pracy");
     } else if (ready && go) {
         view_.SetStatusText("praca");

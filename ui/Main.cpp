@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLocale>
+#include <QSocketNotifier>
 
 #include "Asystenlaczenia.h"
 #include "ChartExport.h"
@@ -87,6 +88,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildSampling();
     BuildHelp();
     ReadSettings();
+    BuildReconnection();
     BuildChartActions();
     // No paging and the first page, then the paging rule with the values just read.
     ChartPage().ResetPaging();
@@ -95,7 +97,8 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
 TForm1::~TForm1() {
     // The core goes first: it stops the channel's worker, so no event can be handed over
-    // while the rest of the window is torn down.
+    // while the rest of the window is torn down. The notifier on its watch goes before it.
+    delete portWatchNotifier_;
     core_.reset();
 }
 
@@ -273,7 +276,8 @@ void TForm1::zakocz1Click() {
 }
 
 void TForm1::Timer2Timer() {
-    core_->Sync().Tick();
+    core_->Tick();
+    FollowPortWatch();
 }
 
 void TForm1::Timer3Timer() {

@@ -1,6 +1,7 @@
 // Trials of the whole program under faults, against the simulated indicator served
 // in-process on a pty: the cable pulled during the wizard, during a recorded real-time
-// run and while parameters are being written; a line that loses, spoils, tears and pads
+// run and while parameters are being written, and with reconnection on during a run that
+// must go on by itself once the cable is back; a line that loses, spoils, tears and pads
 // answers; a second program on the same port. Each trial drives the windows the way the
 // operator does (the wizard's buttons, START, PAUSE, STOP) and returns an empty text when
 // the program came through, or what went wrong. The Qt test runs a few of them; the
@@ -10,6 +11,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <cerrno>
@@ -129,6 +131,53 @@ public:
         KT_TRIAL_CHECK(recorder_.samples[atPull].elapsed >= elapsed,
                        "the resumed run started its elapsed time again");
         Stop();
+        return CheckKept(base);
+    }
+
+    // With reconnection on: a pull during a recorded run pauses it at once with no box;
+    // once the cable is back the run goes on by itself, the same run (its elapsed time
+    // counting on, table and chart keeping everything), and every answer the indicator
+    // sent is a sample but the one the pull may have cut off. `lost` (if given) gets how
+    // many answers were lost.
+    std::string PullWithReconnection(size_t* lost = nullptr) {
+        if (!State().deviceReady) KT_TRIAL_STEP(Connect());
+        h_.Form().ReconnectAction->setChecked(true);
+        h_.Sim().RecordMeasurements(true);
+        StartRecordedRun();
+        const Baseline base = Mark();
+        const size_t boxes = h_.dialogs.messages.size();
+        KT_TRIAL_CHECK(SamplesAfter(base.samples, 20), "no samples before the pull");
+        RunLoop(Uniform(0, 150));
+        KT_TRIAL_STEP(PullTheCable());
+        KT_TRIAL_CHECK(Sampling().Phase() == measurement::RunPhase::Paused,
+                       "the run is not paused");
+        const double elapsed = Sampling().RunElapsed();
+        const size_t atPull = recorder_.Count();
+        RunLoop(Uniform(300, 1500));  // the cable stays out a while
+        KT_TRIAL_CHECK(Sampling().RunElapsed() == elapsed, "the elapsed time moved while out");
+        KT_TRIAL_CHECK(recorder_.Count() == atPull, "samples came while the cable was out");
+        KT_TRIAL_CHECK(h_.Find<QLabel>("Label66")->text() == QStringLiteral("nie wykryto"),
+                       "the status does not say \"nie wykryto\"");
+        KT_TRIAL_CHECK(h_.Sim().Replug(), "the simulator could not plug in again");
+        KT_TRIAL_CHECK(RunLoopUntil([&] { return recorder_.Count() >= atPull + 20; }, kConnectMs),
+                       "the run did not resume by itself (wizard step " +
+                           std::to_string(h_.Wizard().wizardStep()) + ")");
+        KT_TRIAL_CHECK(Sampling().Phase() == measurement::RunPhase::Running &&
+                           Sampling().RunElapsed() > elapsed,
+                       "the resumed run is not running on");
+        const double resumedAt = recorder_.samples[atPull].elapsed;
+        KT_TRIAL_CHECK(resumedAt >= elapsed && resumedAt < elapsed + 1,
+                       "the resumed run's time did not go on from " + std::to_string(elapsed) +
+                           " s: " + std::to_string(resumedAt) + " s");
+        KT_TRIAL_CHECK(h_.dialogs.messages.size() == boxes,
+                       "a box was shown: " + h_.dialogs.messages.back());
+        Stop();
+        h_.Form().ReconnectAction->setChecked(false);
+        const std::vector<std::vector<uint8_t>> sent = h_.Sim().MeasurementsSent();
+        KT_TRIAL_STEP(CheckSamplesWereSent(recorder_.samples, base.samples, sent));
+        const size_t missing = sent.size() - (recorder_.Count() - base.samples);
+        if (lost != nullptr) *lost += missing;
+        KT_TRIAL_CHECK(missing <= 1, std::to_string(missing) + " answers were lost");
         return CheckKept(base);
     }
 

@@ -4,6 +4,9 @@
 //
 //   kt210v-trials pulls [--runs N]            cable pulled N times in a row, rotating the
 //                                              moment: wizard, sampling, writing
+//   kt210v-trials reconnect-pulls [--runs N]  with reconnection on, cable pulled N times
+//                                              in a row during a recorded run, which must go
+//                                              on by itself once it is plugged back
 //   kt210v-trials faulty-line [--runs N] [--seconds S]
 //   kt210v-trials torn [--runs N] [--seconds S]
 //   kt210v-trials lost-bytes [--runs N] [--seconds S]
@@ -102,6 +105,31 @@ int Pulls(const Options& o) {
     const int total = survived[Moment::DuringWizard] + survived[Moment::WhileSampling] +
                       survived[Moment::WhileWriting];
     return Report("cable pulled and plugged back, in a row:", total, o.runs, details);
+}
+
+int ReconnectPulls(const Options& o) {
+    const auto start = Clock::now();
+    uint64_t seed = 1;
+    auto program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, seed);
+    int survived = 0;
+    size_t samples = 0, lost = 0;
+    for (int run = 0; run < o.runs; ++run) {
+        const std::string failure = program->trials->PullWithReconnection(&lost);
+        if (failure.empty()) {
+            ++survived;
+            continue;
+        }
+        PrintFailure(run, failure);
+        samples += program->trials->Recorder().Count();
+        program.reset();
+        program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, ++seed);
+    }
+    samples += program->trials->Recorder().Count();
+    char details[160];
+    std::snprintf(details, sizeof details,
+                  " (%zu samples kept, %zu answers lost at the pulls; %.0f s)", samples, lost,
+                  SecondsSince(start));
+    return Report("cable pulled, run resumed by itself:", survived, o.runs, details);
 }
 
 // Runs `trial` on a fresh program for each run.
@@ -276,7 +304,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int Usage() {
     std::fputs(
-        "usage: kt210v-trials pulls|faulty-line|torn|lost-bytes|second-program|killed-save|\n"
+        "usage: kt210v-trials pulls|reconnect-pulls|faulty-line|torn|lost-bytes|\n"
+        "                     second-program|killed-save|\n"
         "                     killed-settings|stall\n"
         "                     [--runs N] [--seconds S] [--rows R]\n",
         stderr);
@@ -305,6 +334,10 @@ int main(int argc, char** argv) {
     if (command == "pulls") {
         if (o.runs == 0) o.runs = 100;
         return Pulls(o);
+    }
+    if (command == "reconnect-pulls") {
+        if (o.runs == 0) o.runs = 100;
+        return ReconnectPulls(o);
     }
     if (command == "faulty-line") {
         if (o.runs == 0) o.runs = 10;

@@ -1,8 +1,9 @@
 // The whole program under faults, a few runs of each trial (scripts/bench runs them many
 // times over with kt210v-trials): the cable pulled during the wizard, during a recorded
 // real-time run and while parameters are written, then plugged back and reconnected
-// through the wizard; a lossy, spoiling, tearing line with junk; measurement frames torn
-// for good; a second program on the same port.
+// through the wizard, and with reconnection on, where the run goes on by itself; a lossy,
+// spoiling, tearing line with junk; measurement frames torn for good; a second program on
+// the same port.
 #include <QtTest>
 
 #include "FaultTrials.h"
@@ -16,6 +17,7 @@ class FaultTrialsTest : public QObject {
 
 private slots:
     void cablePulledAtEachMomentAndPluggedBack();
+    void cablePulledWithReconnectionOnResumesTheRun();
     void faultyLineWhileSamplingAndWriting();
     void tornMeasurementFramesNeverBecomeSamples();
     void lostBytesTearAnswersAndInventNoSample();
@@ -33,6 +35,18 @@ void FaultTrialsTest::cablePulledAtEachMomentAndPluggedBack() {
         QVERIFY2(failure.empty(), failure.c_str());
     }
     QCOMPARE(h.Form().Core().PortsLost(), 4u);
+}
+
+void FaultTrialsTest::cablePulledWithReconnectionOnResumesTheRun() {
+    MainHarness h;
+    QVERIFY(h.Started());
+    h.CreateWindows(false);
+    FaultTrials trials(h, 6);
+    for (int run = 0; run < 2; ++run) {
+        const std::string failure = trials.PullWithReconnection();
+        QVERIFY2(failure.empty(), failure.c_str());
+    }
+    QCOMPARE(h.Form().Core().Reconnector().Resumptions(), 2u);
 }
 
 void FaultTrialsTest::faultyLineWhileSamplingAndWriting() {

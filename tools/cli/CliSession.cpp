@@ -34,7 +34,7 @@ CliSession::CliSession(const std::string& portName)
     core.State().suppressOpenMessage = true;
     core.SetPortLostHandler([this] {
         portLost_ = true;
-        if (sampling_ != nullptr) sampling_->Halt();
+        if (sampling_ != nullptr) sampling_->HaltByLostPort();
     });
 }
 
@@ -53,7 +53,7 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int64_t timeoutMs, 
             continue;
         }
         if (syncTicks && now >= nextSync) {
-            core.Sync().Tick();
+            core.Tick();
             nextSync += milliseconds(kSyncPeriodMs);
             continue;
         }
