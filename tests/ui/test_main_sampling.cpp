@@ -18,6 +18,7 @@ private slots:
     void tenMsPeriodIsKeptByTheIdleHook();
     void pulledCablePausesTheRunAndStartAsksForTheWizard();
     void startWithoutADeviceAsksForTheWizard();
+    void reconnectionResumesTheRunOnlyForItsOwnIndicator();
 };
 
 namespace {
@@ -110,6 +111,50 @@ void MainSamplingTest::startWithoutADeviceAsksForTheWizard() {
     QCOMPARE(h.dialogs.messages, std::vector<std::string>{"KT210V-PC|Nie odnaleziono urządznia!"});
     QVERIFY(h.WizardWindow().isVisible());
     QVERIFY(!h.State().Device.GO);
+}
+
+// With reconnection on, a run paused by a pull stays paused while an indicator of another
+// type answers on the port, or none does, and the status says why; no box comes up. When
+// its own indicator answers again the run goes on by itself from where it stopped.
+void MainSamplingTest::reconnectionResumesTheRunOnlyForItsOwnIndicator() {
+    MainHarness h;
+    QVERIFY(h.Started());
+    h.CreateWindows();
+    QVERIFY(h.WaitReady());
+    h.Form().ReconnectAction->trigger();
+    auto& sampling = h.Form().Sampling();
+    sampling.SetPeriodMs(50);
+    sampling.Start();
+    QVERIFY(RunLoopUntil([&] { return sampling.Counters().samples >= 5; }, 10000));
+    auto pullAndPlug = [&](const kt::sim::Faults& faults) {
+        h.Sim().Unplug();
+        if (!RunLoopUntil([&] { return !h.State().portOpen; }, 10000)) return false;
+        h.Sim().SetFaults(faults);
+        return h.Sim().Replug();
+    };
+    auto status = [&] { return h.Find<QLabel>("Label66")->text().toStdString(); };
+    kt::sim::Faults other;
+    other.typeCode = "XYZ";
+    QVERIFY(pullAndPlug(other));
+    QVERIFY(RunLoopUntil([&] { return status() == "wstrzymany: inne urządzenie"; }, 20000));
+    QVERIFY(h.State().deviceReady);
+    QVERIFY(!h.State().Device.GO);
+    const double elapsed = sampling.RunElapsed();
+
+    kt::sim::Faults silent;
+    silent.silent = true;
+    QVERIFY(pullAndPlug(silent));
+    QVERIFY(
+        RunLoopUntil([&] { return status() == "wstrzymany: urządzenie nie odpowiada"; }, 20000));
+    QCOMPARE(sampling.Phase(), RunPhase::Paused);
+    const uint64_t samples = sampling.Counters().samples;
+    h.Sim().SetFaults({});  // it answers at last: the wizard's steps go on
+    QVERIFY(RunLoopUntil([&] { return sampling.Counters().samples >= samples + 5; }, 20000));
+    QCOMPARE(sampling.Phase(), RunPhase::Running);
+    QVERIFY(sampling.RunElapsed() > elapsed);
+    QVERIFY(sampling.RunElapsed() < elapsed + 5);
+    QTRY_COMPARE_WITH_TIMEOUT(status(), std::string("praca"), 5000);
+    QCOMPARE(h.dialogs.messages, std::vector<std::string>{});
 }
 
 QTEST_MAIN(MainSamplingTest)

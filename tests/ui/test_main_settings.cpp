@@ -1,6 +1,7 @@
 // config.ini across program starts: read while the main window is constructed and
 // applied like clicks, written at every close, a missing file and a file that cannot be
 // written reported, the output-line dialog's values kept.
+#include <QMenu>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
     void endlessOrHugeFileIsRefused();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
+    void reconnectionIsRememberedBesideConfigIni();
 };
 
 namespace {
@@ -189,6 +191,33 @@ void MainSettingsTest::writeKilledAtTheLastCloseIsNotTakenForTheFile() {
     CloseProgram();
     QVERIFY(!QFile::exists(leftover));
     QCOMPARE(ReadAll(h.Dir() + "/config.ini").toStdString(), FormatSettings(previous));
+}
+
+// "Wznów pomiar po ponownym podłączeniu" in the "Program" menu is remembered in a small
+// file of its own, written when it is toggled; config.ini keeps its 29 lines as they are.
+void MainSettingsTest::reconnectionIsRememberedBesideConfigIni() {
+    MainHarness h;
+    const QByteArray config = ReadAll(h.Dir() + "/config.ini");
+    QCOMPARE(config.count("\r\n"), 29);
+    h.CreateWindows(false);
+    QAction* action = h.Form().ReconnectAction;
+    QVERIFY(h.Find<QMenu>("Program1")->actions().contains(action));
+    QCOMPARE(action->text(), QString::fromUtf8("Wznów pomiar po ponownym podłączeniu"));
+    QVERIFY(action->isCheckable() && !action->isChecked());
+    action->trigger();
+    QVERIFY(h.Form().Core().Reconnector().Enabled());
+    QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"), QByteArray("Reconnect=1\r\n"));
+    CloseProgram();
+    QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
+
+    h.CreateWindows(false);
+    QVERIFY(h.Form().ReconnectAction->isChecked());
+    QVERIFY(h.Form().Core().Reconnector().Enabled());
+    h.Form().ReconnectAction->trigger();
+    QVERIFY(!h.Form().Core().Reconnector().Enabled());
+    QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"), QByteArray("Reconnect=0\r\n"));
+    CloseProgram();
+    QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
 }
 
 QTEST_MAIN(MainSettingsTest)
