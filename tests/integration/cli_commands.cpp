@@ -64,10 +64,10 @@ protected:
     // Runs the tool with its current directory in the test folder, so "COM1" resolves to
     // the simulator's link as it would in the program's start-up directory. `shell` runs
     // before it; a redirection in `args` overrides out.txt. A second after `trigger` shows
-    // in the traffic the cable is pulled, or `signal` sent; a tool still running 30 s
-    // later is killed.
+    // in the traffic the cable is pulled, or `signal` sent, and with `replugMs` the cable
+    // is plugged back that long after the pull; a tool still running 30 s later is killed.
     RunResult Run(const std::string& args, const std::string& shell = "",
-                  const std::string& trigger = "", int signal = 0) {
+                  const std::string& trigger = "", int signal = 0, int replugMs = 0) {
         const std::string cmd = "cd '" + dir.string() + "' && echo $$ > pid.txt && " + shell +
                                 "exec '" KT210V_CLI_PATH "' > out.txt 2> err.txt " + args;
         {
@@ -81,6 +81,10 @@ protected:
             if (finished || trigger.empty() || pid <= 0) return;
             std::this_thread::sleep_for(std::chrono::seconds(1));
             signal != 0 ? static_cast<void>(kill(pid, signal)) : server.Unplug();
+            if (replugMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(replugMs));
+                server.Replug();
+            }
             for (int i = 0; i < 3000 && !finished; ++i) usleep(10000);
             if (!finished) kill(pid, SIGKILL);
         });
@@ -304,6 +308,30 @@ TEST_F(CliTest, FailuresAndHangUpsEndTheRunWithTheReason) {
     for (const auto& e : fs::directory_iterator(dir)) {
         EXPECT_NE(e.path().filename().c_str()[0], '.');  // a temporary file left behind
     }
+}
+
+// With --reconnect a pull no longer ends the run: the tool waits for the port, resumes
+// the run when it is back and completes it (exit 0), saying on standard error when the
+// port was lost and when it came back. The run's time goes on from where it stopped: the
+// time out of the cable is not in it.
+TEST_F(CliTest, SampleWithReconnectGoesOnOnceTheCableIsBack) {
+    const RunResult r =
+        Run("sample --period 20 --duration 10 --reconnect", "", "F1 F1 07", 0, 1500);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const size_t lost = r.err.find("port COM1 lost");
+    const size_t back = r.err.find("indicator ready again, acquisition resumed");
+    ASSERT_NE(lost, std::string::npos) << r.err;
+    ASSERT_NE(back, std::string::npos) << r.err;
+    EXPECT_LT(lost, back);
+    double previous = -1, largestGap = 0;
+    for (const std::string& row : Rows(r.out)) {
+        const double elapsed = std::stod(row.substr(0, row.find(',')));
+        if (previous >= 0) largestGap = std::max(largestGap, elapsed - previous);
+        previous = elapsed;
+    }
+    EXPECT_LT(largestGap, 0.5) << r.out;
+    EXPECT_LT(previous, 8.5) << "the time out of the cable was counted";
+    EXPECT_GT(previous, 2.0) << "too little sampled after the cable came back";
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

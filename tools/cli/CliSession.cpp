@@ -44,7 +44,7 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int64_t timeoutMs, 
     auto nextSync = start + milliseconds(kSyncPeriodMs);
     device::ChannelEvent event;
     while (!done()) {
-        if (portLost_) return false;
+        if (portLost_ && !core.Reconnector().Enabled()) return false;
         const auto now = Clock::now();
         if (timeoutMs >= 0 && now - start >= milliseconds(timeoutMs)) return false;
         if (now >= nextWizard) {

@@ -31,8 +31,12 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
     bool period = false, duration = false;
     for (size_t i = 0; i < args.size();) {
         const std::string name = args[i];
-        if (name == "--realtime" || name == "--inter-byte-reads") {
-            (name == "--realtime" ? o.realTime : o.frameExact) = name == "--realtime";
+        if (name == "--realtime" || name == "--inter-byte-reads" || name == "--reconnect") {
+            if (name == "--reconnect") {
+                o.reconnect = true;
+            } else {
+                (name == "--realtime" ? o.realTime : o.frameExact) = name == "--realtime";
+            }
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
@@ -152,6 +156,8 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.Subscribe(span);
     s.core.Decode().SetMeasurementListener(&sampling);
     s.AttachSampling(&sampling);
+    s.core.Reconnector().SetPausedRun(&sampling);
+    s.core.Reconnector().SetEnabled(options.reconnect);
 
     sampling.Start();
     const auto& counters = sampling.Counters();
@@ -162,6 +168,8 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     // Whole milliseconds in 64 bits: the longest run, 1e7 s, is 1e10 ms.
     s.RunUntil(done, options.count > 0 ? -1 : static_cast<int64_t>(options.durationSeconds * 1000),
                true);
+    // Reconnecting, the run is lost only when it still waits for its indicator.
+    const bool lost = options.reconnect ? sampling.WaitingForDevice() : s.PortLost();
     if (runElapsed != nullptr) *runElapsed = sampling.RunElapsed();
     if (typeName != nullptr) *typeName = s.State().typeName;
     sampling.Stop();
@@ -172,7 +180,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
                  static_cast<unsigned long long>(counters.samples), span.MeanPeriodMs(),
                  static_cast<unsigned long long>(counters.requests),
                  static_cast<unsigned long long>(counters.realTimeTimeouts));
-    return s.PortLost() ? PortLostExit(port, "sampling") : EXIT_OK;
+    return lost ? PortLostExit(port, "sampling") : EXIT_OK;
 }
 
 namespace {

@@ -17,7 +17,7 @@ void Usage(FILE* out) {
                  "       kt210v-cli [--port NAME] set KEY=VALUE...\n"
                  "       kt210v-cli [--port NAME] monitor\n"
                  "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
-                 "                                       [--duration S | --count N]\n"
+                 "                                       [--duration S | --count N] [--reconnect]\n"
                  "       kt210v-cli [--port NAME] record --out F.txt|F.xls [--date] [--time]\n"
                  "                                       [--pk] + sample's; exit 5: not written\n"
                  "NAME defaults to COM1 and resolves as the program resolves it: a path, an\n"
@@ -28,6 +28,8 @@ void Usage(FILE* out) {
                  "LED 0-9, Q_NR 0-2).\n"
                  "sample prints CSV on stdout (elapsed_s, angles, cycles, pk1, pk2), one line\n"
                  "per measurement; defaults --period 100 --duration 10; a summary on stderr.\n"
+                 "--reconnect: a lost port does not end the run; it is waited for, opened\n"
+                 "again and the run resumed (stderr says when it was lost and came back).\n"
                  "Exit: 0 done, 1 port not opened or lost or standard output not written,\n"
                  "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s.\n");
 }
