@@ -63,22 +63,22 @@ void Reconnection::Tick() {
         return;
     }
     const int64_t now = nowMs_();
-    if (state_.portOpen) {
-        StopWaiting();  // the operator connected by hand: the run is theirs to resume
-        return;
-    }
     // Owners without a notifier on the watch see its changes here, once a second; with no
     // watch at all, the port itself is looked for as often.
     if (now >= nextLook_) {
         nextLook_ = now + kRetryMs;
         if (!watching_ || watch_.TakeChanges()) Schedule(now);
     }
-    if (dueAt_ && now >= *dueAt_) Attempt(now);
+    if (state_.portOpen || (dueAt_ && now >= *dueAt_)) Attempt(now);
 }
 
 void Reconnection::Attempt(int64_t now) {
     dueAt_.reset();
     lastAttempt_ = now;
+    if (state_.portOpen || wizard_.wizardStep() != 0) {
+        StopWaiting();  // the operator connected by hand: the run is theirs to resume
+        return;
+    }
     if (!PortPresent(portName_, baseDirectory_)) return;  // the watch tells when it is
     const int result = wizard_.Reconnect(portName_);
     if (result == 0) {
