@@ -132,22 +132,17 @@ TEST_F(CliTest, SetWritesTheValueAndWaitsForTheConfirmation) {
 }
 
 // A blank memory reads as NaN: the indicator is identified with the value as it reports
-// it, and a proper value can be written over it.
+// it, the log says so, and a proper value can be written over it.
 TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndCanBeSet) {
-    server.WithModel([](kt::sim::IndicatorModel& m) {
-        const auto f = kt::device::BuildFrame(kt::device::kHeaderWrite, kt::device::cmd::PK1,
-                                              kt::device::Float32Payload(NAN));
-        m.HandleRequest(f.bytes.data(), m.Now());
-    });
+    const auto nan = kt::device::BuildFrame(kt::device::kHeaderWrite, kt::device::cmd::PK1,
+                                            kt::device::Float32Payload(NAN));
+    server.WithModel([&](kt::sim::IndicatorModel& m) { m.HandleRequest(nan.bytes.data(), 0); });
     RunResult r = Run("identify");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("PK1=NAN\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("answer to command 8 holds a value that is not a finite number (NAN)"),
-              std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("command 8 holds a value that is not a finite number"), std::string::npos);
     r = Run("set PK1=45.5");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("PK1=45.5\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 0) << r.err;
     server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().PK1, 45.5f); });
 }
 
@@ -224,20 +219,6 @@ std::vector<std::string> Rows(const std::string& out) {
     return rows;
 }
 
-// The mean period is the span from the first sample to the last over the gaps between
-// them: five samples 100 ms apart span 400 ms.
-TEST_F(CliTest, SampleSummaryGivesTheMeanPeriodBetweenSamples) {
-    const RunResult r = Run("sample --period 100 --count 5");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    double meanMs = 0;
-    ASSERT_EQ(std::sscanf(r.err.substr(r.err.find("mean_period_ms=")).c_str(), "mean_period_ms=%lf",
-                          &meanMs),
-              1)
-        << r.err;
-    EXPECT_GE(meanMs, 95) << r.err;
-    EXPECT_LE(meanMs, 150) << r.err;
-}
-
 TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
     server.WithModel([](kt::sim::IndicatorModel& m) { m.SetIncludeCycles(true); });
     const RunResult r = Run("sample --period 10 --duration 2");
@@ -262,11 +243,15 @@ TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
 
 // One spelling for values that are not finite numbers; whole cycle counts as integers.
 // Sensor 1 turns infinitely fast (angle and count not numbers), sensor 2 at 1e36 deg/s.
+// The summary's mean period is the span from the first sample to the last over the gaps
+// between them: five samples 100 ms apart span 400 ms.
 TEST_F(CliTest, SampleWritesOddValuesInOneForm) {
     PtyServer odd({.includeCycles = true, .speedDegPerSecond = {10, INFINITY, 1e36}});
     ASSERT_TRUE(odd.Start((dir / "ODD").string())) << odd.LastError();
-    const RunResult r = Run("--port ODD sample --period 20 --count 5");
+    const RunResult r = Run("--port ODD sample --period 100 --count 5");
     ASSERT_EQ(Rows(r.out).size(), 5u) << r.err;
+    const double meanMs = std::atof(r.err.substr(r.err.find("mean_period_ms=") + 15).c_str());
+    EXPECT_TRUE(meanMs >= 90 && meanMs <= 150) << r.err;
     const std::regex row(R"(\d+\.\d{3},\d+\.\d{4},nan,\d+\.\d{4},\d+,(nan|inf),\d+,[01],[01])");
     for (const std::string& line : Rows(r.out)) EXPECT_TRUE(std::regex_match(line, row)) << line;
 }
@@ -312,26 +297,20 @@ TEST_F(CliTest, FailuresAndHangUpsEndTheRunWithTheReason) {
 
 // With --reconnect a pull no longer ends the run: the tool waits for the port, resumes
 // the run when it is back and completes it (exit 0), saying on standard error when the
-// port was lost and when it came back. The run's time goes on from where it stopped: the
-// time out of the cable is not in it.
+// port was lost and came back. The time out of the cable is not in the run's time.
 TEST_F(CliTest, SampleWithReconnectGoesOnOnceTheCableIsBack) {
     const RunResult r =
         Run("sample --period 20 --duration 10 --reconnect", "", "F1 F1 07", 0, 1500);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const size_t lost = r.err.find("port COM1 lost");
-    const size_t back = r.err.find("indicator ready again, acquisition resumed");
-    ASSERT_NE(lost, std::string::npos) << r.err;
-    ASSERT_NE(back, std::string::npos) << r.err;
-    EXPECT_LT(lost, back);
-    double previous = -1, largestGap = 0;
+    EXPECT_NE(r.err.find("acquisition resumed", r.err.find("port COM1 lost")), std::string::npos)
+        << r.err;
+    double previous = 0, largestGap = 0;
     for (const std::string& row : Rows(r.out)) {
-        const double elapsed = std::stod(row.substr(0, row.find(',')));
-        if (previous >= 0) largestGap = std::max(largestGap, elapsed - previous);
-        previous = elapsed;
+        largestGap = std::max(largestGap, std::stod(row) - previous);
+        previous = std::stod(row);
     }
     EXPECT_LT(largestGap, 0.5) << r.out;
-    EXPECT_LT(previous, 8.5) << "the time out of the cable was counted";
-    EXPECT_GT(previous, 2.0) << "too little sampled after the cable came back";
+    EXPECT_TRUE(previous > 2 && previous < 8.5) << previous;
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

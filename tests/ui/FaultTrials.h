@@ -70,7 +70,7 @@ public:
     static constexpr int kConnectMs = 60000;
     static constexpr int kNoticeMs = 10000;
     static constexpr int kSamplesMs = 20000;
-    enum class PullMoment { DuringWizard, WhileSampling, WhileWriting };
+    enum class PullMoment { DuringWizard, WhileSampling, WhileWriting, WithReconnection };
 
     // The windows of `h` must exist. The trials' sample record is subscribed to the
     // sampling clock, so no event loop may run once this object is gone.
@@ -87,6 +87,8 @@ public:
                 return PullWhileSampling();
             case PullMoment::WhileWriting:
                 return PullWhileWriting();
+            case PullMoment::WithReconnection:
+                return PullWithReconnection();
         }
         return "unknown moment";
     }
@@ -137,9 +139,8 @@ public:
     // With reconnection on: a pull during a recorded run pauses it at once with no box;
     // once the cable is back the run goes on by itself, the same run (its elapsed time
     // counting on, table and chart keeping everything), and every answer the indicator
-    // sent is a sample but the one the pull may have cut off. `lost` (if given) gets how
-    // many answers were lost.
-    std::string PullWithReconnection(size_t* lost = nullptr) {
+    // sent is a sample but the one the pull may have cut off (counted).
+    std::string PullWithReconnection() {
         if (!State().deviceReady) KT_TRIAL_STEP(Connect());
         h_.Form().ReconnectAction->setChecked(true);
         h_.Sim().RecordMeasurements(true);
@@ -176,7 +177,7 @@ public:
         const std::vector<std::vector<uint8_t>> sent = h_.Sim().MeasurementsSent();
         KT_TRIAL_STEP(CheckSamplesWereSent(recorder_.samples, base.samples, sent));
         const size_t missing = sent.size() - (recorder_.Count() - base.samples);
-        if (lost != nullptr) *lost += missing;
+        answersLost_ += missing;
         KT_TRIAL_CHECK(missing <= 1, std::to_string(missing) + " answers were lost");
         return CheckKept(base);
     }
@@ -366,6 +367,7 @@ public:
     }
 
     const SampleRecorder& Recorder() const { return recorder_; }
+    size_t AnswersLostAtPulls() const { return answersLost_; }
 
 private:
     // Where the table, the chart and the sample record stood when a run began.
@@ -516,6 +518,7 @@ private:
     MainHarness& h_;
     std::mt19937_64 rng_;
     SampleRecorder recorder_;
+    size_t answersLost_ = 0;
 };
 
 }  // namespace kt::test

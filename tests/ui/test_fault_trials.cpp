@@ -17,7 +17,6 @@ class FaultTrialsTest : public QObject {
 
 private slots:
     void cablePulledAtEachMomentAndPluggedBack();
-    void cablePulledWithReconnectionOnResumesTheRun();
     void faultyLineWhileSamplingAndWriting();
     void tornMeasurementFramesNeverBecomeSamples();
     void lostBytesTearAnswersAndInventNoSample();
@@ -29,23 +28,13 @@ void FaultTrialsTest::cablePulledAtEachMomentAndPluggedBack() {
     QVERIFY(h.Started());
     h.CreateWindows(false);
     FaultTrials trials(h, 1);
-    for (Moment moment : {Moment::WhileSampling, Moment::DuringWizard, Moment::WhileWriting,
-                          Moment::WhileSampling}) {
+    for (Moment moment :
+         {Moment::WhileSampling, Moment::DuringWizard, Moment::WhileWriting,
+          Moment::WithReconnection, Moment::WhileSampling, Moment::WithReconnection}) {
         const std::string failure = trials.Pull(moment);
         QVERIFY2(failure.empty(), failure.c_str());
     }
-    QCOMPARE(h.Form().Core().PortsLost(), 4u);
-}
-
-void FaultTrialsTest::cablePulledWithReconnectionOnResumesTheRun() {
-    MainHarness h;
-    QVERIFY(h.Started());
-    h.CreateWindows(false);
-    FaultTrials trials(h, 6);
-    for (int run = 0; run < 2; ++run) {
-        const std::string failure = trials.PullWithReconnection();
-        QVERIFY2(failure.empty(), failure.c_str());
-    }
+    QCOMPARE(h.Form().Core().PortsLost(), 6u);
     QCOMPARE(h.Form().Core().Reconnector().Resumptions(), 2u);
 }
 

