@@ -63,10 +63,11 @@ bool InotifyPortWatch::TakeChanges() {
     for (;;) {
         const ssize_t n = read(fd_, buffer, sizeof buffer);
         if (n > 0) {
-            // Removing a watch queues an event of its own, which is no change of the port.
+            // Removing a watch queues an event of its own, which is no change of the port;
+            // a full queue lost changes, so it counts as one.
             for (ssize_t at = 0; at < n;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if ((event->mask & kChanges) != 0) changed = true;
+                if ((event->mask & (kChanges | IN_Q_OVERFLOW)) != 0) changed = true;
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
             continue;
