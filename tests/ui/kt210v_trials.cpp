@@ -108,9 +108,12 @@ int Pulls(const Options& o, const std::vector<Moment>& moments, const char* what
                    "/" + std::to_string(tried[m]) + ", ";
         total += survived[m];
     }
-    char end[128];
-    std::snprintf(end, sizeof end, "%zu samples kept, %zu answers lost at the pulls; %.0f s)",
-                  samples, lost, SecondsSince(start));
+    // Only a resumed run counts what the pull cut off; the others start their runs again.
+    if (tried.count(Moment::WithReconnection)) {
+        details += std::to_string(lost) + " answers lost at the pulls, ";
+    }
+    char end[96];
+    std::snprintf(end, sizeof end, "%zu samples kept; %.0f s)", samples, SecondsSince(start));
     return Report(what, total, o.runs, details + end);
 }
 
