@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The fault trials many times over (kt210v-trials, in-process simulator, offscreen
-# windows): the cable pulled and plugged back 100 times in a row, a faulty line while
-# sampling and writing, torn measurement frames, bytes lost at a 10 ms period, a second program on the port, saves
-# killed with SIGKILL, runs of the window and of kt210v-cli record killed with SIGKILL and
-# put back from their journals, and the longest event-loop stall while sampling in real time with
-# the chart recording and autoodczyt on. Prints one line per trial with the count of
-# runs survived; the trials' warnings go to a log whose tail is shown on a failure.
+# windows): the cable pulled and plugged back 100 times in a row, with reconnection off
+# and on, a faulty line while sampling and writing, torn measurement frames, bytes lost at
+# a 10 ms period, a second program on the port, saves killed with SIGKILL, runs of the
+# window and of kt210v-cli record killed with SIGKILL and put back from their journals,
+# and the longest event-loop stall while sampling in real time with the chart recording
+# and autoodczyt on. Prints one line per trial with the count of runs survived; the
+# trials' warnings go to a log whose tail is shown on a failure.
 #
 #   bench/fault_trials.sh      (build folder: $KT_BUILD_DIR, default build-bench/;
 #                               KT_PULLS, KT_LINE_RUNS, KT_KILLS, KT_SETTINGS_KILLS,
@@ -29,6 +30,7 @@ run() {
   fi
 }
 run pulls --runs "${KT_PULLS:-100}"
+run reconnect-pulls --runs "${KT_PULLS:-100}"
 run faulty-line --runs "${KT_LINE_RUNS:-10}" --seconds 10
 run torn --runs 10 --seconds 3
 run lost-bytes --runs 10 --seconds 10

@@ -87,6 +87,16 @@ void ConnectionWizard::ShowLine(int line, StepPicture picture) {
 }
 
 void ConnectionWizard::Connect() {
+    unattended_ = false;
+    Open(view_ ? view_->PortText() : state_.portName);
+}
+
+int ConnectionWizard::Reconnect(const std::string& portName) {
+    unattended_ = true;
+    return Open(portName);
+}
+
+int ConnectionWizard::Open(const std::string& portText) {
     display_.abortVisible = true;
     display_.connectEnabled = false;
     display_.disconnectEnabled = true;
@@ -94,7 +104,6 @@ void ConnectionWizard::Connect() {
     ResetStepDisplay();
     display_.progress = 0;
     ShowLine(1, StepPicture::Tick);
-    const std::string portText = view_ ? view_->PortText() : state_.portName;
     display_.portLabel = portText;
     ShowLabel(2);
     ShowLabel(3);
@@ -110,17 +119,21 @@ void ConnectionWizard::Connect() {
     const int result = port_.OpenPort(state_.portName.c_str(), state_.baudRate, 0, 8, false);
     if (result != 0) {
         // The message comes over the step lines as they stand (the port being opened),
-        // and the display is reset once it has been read.
-        dialogs_.ShowPlainMessageWithDetails(
-            "Nie znaleziono wybranego portu COM",
-            OpenFailureDetails(state_.portName, port_.ResolvedPath(), result,
-                               port_.LastOpenError()));
+        // and the display is reset once it has been read. Unattended, the caller reports
+        // the failure and tries again: "Połącz" is offered meanwhile.
+        if (!unattended_) {
+            dialogs_.ShowPlainMessageWithDetails(
+                "Nie znaleziono wybranego portu COM",
+                OpenFailureDetails(state_.portName, port_.ResolvedPath(), result,
+                                   port_.LastOpenError()));
+        }
         SetIcon(1, StepPicture::Failed);
         ShowStepFailure();
         ResetStepDisplay();
+        if (unattended_) display_.abortVisible = false;
         state_.suppressOpenMessage = false;
         Render();
-        return;
+        return result;
     }
     SetIcon(1, StepPicture::Tick);
     ShowLine(3, StepPicture::Tick);
@@ -135,6 +148,7 @@ void ConnectionWizard::Connect() {
     display_.progress = 10;
     display_.timerEnabled = true;
     Render();
+    return result;
 }
 
 bool ConnectionWizard::StepAnswerIn() const {
@@ -244,7 +258,10 @@ void ConnectionWizard::Tick() {
         display_.noAnswerPort = state_.portName;
     }
     Render();
-    if (warnUnrecognised) dialogs_.ShowPlainMessage(WarningUnrecognised());
+    if (warnUnrecognised && !unattended_) dialogs_.ShowPlainMessage(WarningUnrecognised());
+    if (warnUnrecognised && unattended_ && log_ != nullptr) {
+        log_->Warning("port " + state_.portName + ": the indicator is not recognised as KT210V");
+    }
 }
 
 void ConnectionWizard::Finish() {

@@ -8,6 +8,7 @@
 #include "DeviceState.h"
 #include "Dialogs.h"
 #include "Frames.h"
+#include "Log.h"
 #include "SerialPort.h"
 #include "SyncCycle.h"
 #include "WizardView.h"
@@ -30,7 +31,12 @@ public:
     // attached later. Without one, Render does nothing and the pause is a plain sleep.
     void SetView(WizardView* view) { view_ = view; }
 
-    void Connect();     // "Połącz" (BitBtn3Click)
+    void Connect();  // "Połącz" (BitBtn3Click)
+    // The port lost under the program came back: the steps of "Połącz" on the port of that
+    // name (whatever the port box shows now), with nobody to answer a box: a port that
+    // cannot be opened and an indicator of another type go to the log instead. Returns
+    // the open's result (0: the steps run).
+    int Reconnect(const std::string& portName);
     void Tick();        // Timer1Timer
     void Abort();       // "Przerwij łączenie" (BitBtn2Click)
     void Disconnect();  // "Rozłącz" (BitBtn4Click)
@@ -40,11 +46,19 @@ public:
 
     int wizardStep() const { return wizardStep_; }
     int stepRetries() const { return stepRetries_; }
+    // A step has passed its limit (the failure is shown; the step is still asked for).
+    bool StepFailed() const {
+        return wizardStep_ >= 2 && stepRetries_ > (wizardStep_ == 2 ? kTypeStepLimit : kStepLimit);
+    }
+    int LastOpenError() const { return port_.LastOpenError(); }
+    // Where an unattended connection reports what a box would tell the operator.
+    void SetLog(Log* log) { log_ = log; }
     const WizardDisplay& display() const { return display_; }
 
     static std::string WarningUnrecognised();
 
 private:
+    int Open(const std::string& portText);
     void ResetStepDisplay();
     void ShowStepFailure();
     void ShowLine(int line, StepPicture picture);
@@ -64,6 +78,8 @@ private:
     SyncCycle& sync_;
     WizardView* view_ = nullptr;
     Dialogs& dialogs_;
+    Log* log_ = nullptr;
+    bool unattended_ = false;  // started by a reconnection, not by the operator
     WizardDisplay display_;
     int wizardStep_ = 0;
     int stepRetries_ = 0;

@@ -83,15 +83,16 @@ void Decoder::DecodeAnswer(const uint8_t* frame) {
         Log("  <<BAD CRC :(");
         return;
     }
-    // A value that is not a number would never compare equal to the request, so the
-    // synchronisation would rewrite it forever: such an answer changes nothing.
+    // An indicator with a blank memory reports NaN: the value is taken as reported, so
+    // the wizard's step completes and the panel shows what the indicator holds (the
+    // synchronisation takes two NaNs as agreeing); the monitor and the log point it out.
     if (CarriesFloat(frame[2]) && !std::isfinite(PayloadFloat32(frame))) {
         Log("  <<NOT A NUMBER :(");
         if (warnings_ != nullptr) {
             warnings_->Warning("answer to command " + std::to_string(frame[2]) +
-                               " refused: its value is not a finite number");
+                               " holds a value that is not a finite number (" +
+                               GeneralForm(PayloadFloat32(frame), '.') + ")");
         }
-        return;
     }
     state_.refreshPending = true;
     state_.AnswerReceived(frame[2]);  // the indicator has told what it holds

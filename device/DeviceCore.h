@@ -17,6 +17,8 @@
 #include "Frames.h"
 #include "Log.h"
 #include "Numbers.h"
+#include "PortWatch.h"
+#include "Reconnection.h"
 #include "SerialPort.h"
 #include "SyncCycle.h"
 #include "Tserial_event.h"
@@ -44,6 +46,8 @@ public:
 
     // On the user-interface thread, for each event the queue delivers, in order.
     void HandleEvent(const ChannelEvent& event);
+    // The 250 ms tick: the synchronisation, then the reconnection's attempts.
+    void Tick();
 
     // The traffic monitor (null: none) for the sender, the decoder and the sync dump.
     void SetFrameLog(FrameLog* log);
@@ -51,7 +55,8 @@ public:
     // size or after the inter-byte time. Takes effect at the next open.
     void SetFrameExactReads(bool on);
     // Called when the port is lost under the program (a close it did not ask for), after
-    // the device has been marked not ready and the acquisition stopped.
+    // the device has been marked not ready and the acquisition stopped, before the
+    // reconnection starts waiting for the port.
     void SetPortLostHandler(std::function<void()> handler) { onPortLost_ = std::move(handler); }
 
     DeviceState& State() { return state_; }
@@ -63,6 +68,9 @@ public:
     SyncCycle& Sync() { return sync_; }
     ConnectionWizard& Wizard() { return wizard_; }
     Log& Warnings() { return log_; }
+    // Reconnection after a lost port (off at start). While it is on, a lost port shows no
+    // notice: the status and the log tell of it.
+    Reconnection& Reconnector() { return reconnection_; }
 
     // Channel events handled and frames handed to an open channel since construction.
     uint64_t EventsHandled() const { return eventsHandled_; }
@@ -106,7 +114,10 @@ private:
     Decoder decoder_;
     SyncCycle sync_;
     ConnectionWizard wizard_;
-    void OnClosed();
+    InotifyPortWatch watch_;
+    Reconnection reconnection_;
+    // True when the close was a loss (not asked for by the program).
+    bool OnClosed();
 
     uint64_t eventsHandled_ = 0;
     uint64_t portsLost_ = 0;

@@ -89,6 +89,10 @@ public:
     void AnswerReceived(uint8_t code) { writesAwaitingAnswer &= ~CodeBit(code); }
     bool AwaitingAnswer(uint8_t code) const { return (writesAwaitingAnswer & CodeBit(code)) != 0; }
 
+    // Why a run paused by a lost port was not resumed when the port came back; shown as
+    // the status while no run goes (empty: the usual status).
+    std::string pauseReason;
+
     // Port settings.
     std::string portName = "COM1";
     int32_t baudRate = kDefaultBaudRate;

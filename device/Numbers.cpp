@@ -13,6 +13,10 @@ double Round3(double x) {
     return std::nearbyint(x / 0.001) * 0.001;
 }
 
+bool AgreeAfterRound3(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || Round3(a) == Round3(b);
+}
+
 namespace {
 
 // Significant digits (no trailing zeros) and the decimal exponent of |x| at 15 digits.

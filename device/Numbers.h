@@ -17,6 +17,11 @@ struct NumberFormat {
 // x / 0.001 rounded to the nearest integer (ties to even), times 0.001, in double.
 double Round3(double x);
 
+// Whether two values of a float parameter agree as the synchronisation compares them:
+// equal after Round3, or both NaN (a NaN never equals itself, and the pair would be
+// written again and again).
+bool AgreeAfterRound3(double a, double b);
+
 // A double with at most 15 significant digits, no trailing zeros and no bare separator;
 // fixed notation unless 0 < |x| < 0.00001 or |x| >= 1e15, then mantissa "E" exponent
 // (1E-6, -2,5E20).

@@ -53,7 +53,9 @@ void SyncCycle::WriteDump() {
 void SyncCycle::ShowStatusText() {
     const bool ready = state_.deviceReady;
     const bool go = state_.Device.GO;
-    if (ready && !go) {
+    if (!go && !state_.pauseReason.empty()) {
+        view_.SetStatusText(state_.pauseReason);
+    } else if (ready && !go) {
         view_.SetStatusText("gotowy do pracy");
     } else if (ready && go) {
         view_.SetStatusText("praca");
@@ -89,7 +91,7 @@ bool SyncCycle::WriteFirstDifference() {
         return state_.AwaitingAnswer(code) || set != stan;
     };
     auto differ3 = [this](uint8_t code, float set, float stan) {
-        return state_.AwaitingAnswer(code) || Round3(set) != Round3(stan);
+        return state_.AwaitingAnswer(code) || !AgreeAfterRound3(set, stan);
     };
     auto write = [this](uint8_t code, const Payload& p) {
         sender_.SendWriteCommand(code, p);

@@ -23,10 +23,11 @@ public:
 
     void Tick();
     void RefreshDevicePanel();
+    // "Status:" from readiness and the running flag (also shown by every tick).
+    void ShowStatusText();
 
 private:
     void WriteDump();
-    void ShowStatusText();
     bool ServeCycleResets();
     bool WriteFirstDifference();
     bool ReadMissingZeroPosition();

@@ -1,9 +1,10 @@
 // Fuzz target: the decoder's ProcessBlock on a run of arbitrary received blocks, each in a
 // heap block of exactly its length so that the address sanitizer reports a read past it.
 // Checks that an answer frame with a bad checksum changes nothing the decoder keeps, that
-// only a good answer frame changes the reported or requested parameters, that those stay
-// finite numbers, that a measurement frame's status byte is taken as it says, and that
-// each measurement frame is handed to the sampling side exactly once, announced first.
+// only a good answer frame changes the reported or requested parameters, that a float
+// answer is stored as reported (a NaN as a NaN), that a measurement frame's status byte is taken as
+// it says, and that each measurement frame is handed to the sampling side exactly once, announced
+// first.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -103,13 +104,15 @@ struct Kept {
     }
 };
 
-bool AllFinite(const DeviceParams& p) {
-    bool finite = std::isfinite(p.PK1) && std::isfinite(p.PK2);
-    for (int i = 0; i < 3; ++i) {
-        finite = finite && std::isfinite(p.UZP[i]) && std::isfinite(p.Offset[i]) &&
-                 std::isfinite(p.COEF[i]);
-    }
-    return finite;
+// The float parameter a good answer reports, or null for the other codes.
+const float* FloatOf(const DeviceParams& p, uint8_t code) {
+    if (code == cmd::PK1) return &p.PK1;
+    if (code == cmd::PK2) return &p.PK2;
+    if (code >= 13 && code <= 15) return &p.UZP[code - 13];
+    if (code >= 16 && code <= 18) return &p.Offset[code - 16];
+    if (code >= 19 && code <= 21) return &p.COEF[code - 19];
+    if (code >= 22 && code <= 24) return &p.UZP[code - 22];
+    return nullptr;
 }
 
 bool IsAnswer(const uint8_t* b, int n) {
@@ -140,7 +143,10 @@ void CheckBlock(const DeviceState& state, const Kept& before, const uint8_t* b, 
                     SameBytes(state.received, before.received),
                 "only a good answer frame changes the parameters");
     }
-    Require(AllFinite(state.Stan) && AllFinite(state.Set), "parameters stay finite numbers");
+    if (const float* stored = goodAnswer ? FloatOf(state.Stan, b[2]) : nullptr) {
+        Require(std::isnan(*stored) == std::isnan(PayloadFloat32(b)),
+                "a float answer is stored as reported, a NaN as a NaN");
+    }
 
     // A whole measurement frame: a torn one (shorter than its status byte announces) is
     // a lost answer and reaches nobody.

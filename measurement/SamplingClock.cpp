@@ -144,12 +144,26 @@ void SamplingClock::ShowLock() {
     view_.SetSettingsLocked(device_.Device.GO);
 }
 
+// Without a ready device, START and a PAUSE that would set the run going again only ask
+// for the wizard: after a lost port the clock would otherwise count time with nothing
+// to sample while the status says "nie wykryto".
+bool SamplingClock::RefusedWithoutDevice() {
+    if (device_.deviceReady) return false;
+    dialogs_.ShowPlainMessage(kNoDeviceMessage);
+    view_.ShowConnectionWizard();
+    return true;
+}
+
+// START, STOP and PAUSE take the run out of the reconnection's hands, and the reason a
+// reconnection gave for not resuming it off the status line.
+void SamplingClock::OperatorDecides() {
+    pausedByLoss_ = false;
+    device_.pauseReason.clear();
+}
+
 void SamplingClock::Start() {
-    if (!device_.deviceReady) {
-        dialogs_.ShowPlainMessage(kNoDeviceMessage);
-        view_.ShowConnectionWizard();
-        return;
-    }
+    OperatorDecides();
+    if (RefusedWithoutDevice()) return;
     BeginRun();
     device_.Device.GO = true;
     phase_ = RunPhase::Running;
@@ -157,6 +171,7 @@ void SamplingClock::Start() {
 }
 
 void SamplingClock::Stop() {
+    OperatorDecides();
     stoppedElapsed_ = RunElapsed();
     BeginRun();
     device_.Device.GO = false;
@@ -165,7 +180,9 @@ void SamplingClock::Stop() {
 }
 
 void SamplingClock::Pause() {
-    // From Stopped this starts a run without the readiness test, counting on from 0.
+    OperatorDecides();
+    if (!device_.Device.GO && RefusedWithoutDevice()) return;
+    // From Stopped this starts a run counting on from 0.
     device_.Device.GO = !device_.Device.GO;
     phase_ = device_.Device.GO ? RunPhase::Running : RunPhase::Paused;
     ShowLock();
@@ -174,6 +191,22 @@ void SamplingClock::Pause() {
 void SamplingClock::Halt() {
     device_.Device.GO = false;
     if (phase_ == RunPhase::Running) phase_ = RunPhase::Paused;
+    ShowLock();
+}
+
+void SamplingClock::HaltByLostPort() {
+    // Lost again before it was resumed, the run still waits for its device.
+    pausedByLoss_ = pausedByLoss_ || phase_ == RunPhase::Running;
+    Halt();
+}
+
+// The same run goes on: `elapsed` counts on from the pause (the passes while paused
+// measured their time without adding it), the table and the chart keep their rows.
+void SamplingClock::ResumeAfterReconnection() {
+    if (!WaitingForDevice() || !device_.deviceReady) return;
+    pausedByLoss_ = false;
+    device_.Device.GO = true;
+    phase_ = RunPhase::Running;
     ShowLock();
 }
 

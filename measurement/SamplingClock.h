@@ -16,6 +16,7 @@
 #include "Dialogs.h"
 #include "Frames.h"
 #include "HundredthsClock.h"
+#include "Reconnection.h"
 #include "Sample.h"
 #include "SamplingView.h"
 
@@ -44,7 +45,7 @@ struct SamplingCounters {
     uint64_t samples = 0;
 };
 
-class SamplingClock : public device::MeasurementListener {
+class SamplingClock : public device::MeasurementListener, public device::PausedRun {
 public:
     // The first pass measures from the clock's reading taken here.
     SamplingClock(device::DeviceState& device, device::FrameSender& sender,
@@ -64,12 +65,16 @@ public:
     // no requests are being sent.
     std::optional<int64_t> MillisecondsUntilDue();
 
-    // SpeedButton10, SpeedButton11, SpeedButton12.
+    // SpeedButton10, SpeedButton11, SpeedButton12. START, and PAUSE when it would set the
+    // run going, need a ready device; without one they show the message and the wizard.
     void Start();
     void Stop();
     void Pause();
-    // The port was lost: sampling stops as with PAUSE, the elapsed time is kept.
+    // Sampling stops as with PAUSE (the port is being closed), the elapsed time is kept.
     void Halt();
+    // The same for a port lost under the program: a run it paused may be resumed when the
+    // port comes back, until the operator presses START, STOP or PAUSE.
+    void HaltByLostPort();
     // Chart start / stop: the elapsed time starts again from 0; running or not is unchanged.
     void ResetElapsed();
     // A recovered run: stopped at `elapsed`, which the readout shows and a save takes as
@@ -94,12 +99,18 @@ public:
     void OnMeasurementFrame() override;
     void MeasurementUpdate() override;
 
+    // device::PausedRun
+    bool WaitingForDevice() const override { return phase_ == RunPhase::Paused && pausedByLoss_; }
+    void ResumeAfterReconnection() override;
+
 private:
     bool Sampling() const;
     void FixedPeriodPass(double step);
     void RealTimePass(double step);
     void Request();
     void BeginRun();
+    bool RefusedWithoutDevice();
+    void OperatorDecides();
     void ClearRealTimeRate();
     void ShowLock();
     void FillSample();
@@ -113,6 +124,7 @@ private:
 
     SamplingState state_;
     RunPhase phase_ = RunPhase::Stopped;
+    bool pausedByLoss_ = false;
     double stoppedElapsed_ = 0;
     double stepSinceReadout_ = 0;  // time measured by the passes since the last readout tick
     int64_t periodMs_ = kMinPeriodMs;

@@ -168,9 +168,12 @@ bool PtyServer::OpenPty() {
 // Points the link at the slave: a new link is made beside it and renamed over the old
 // one, so a client never finds the path missing. Anything but a link is left alone.
 bool PtyServer::LinkToSlave() {
+    return PointLinkAt(SlavePath());
+}
+
+bool PtyServer::PointLinkAt(const std::string& target) {
     const std::string link = LinkPath();
     if (link.empty()) return true;
-    const std::string target = SlavePath();
     struct stat st {};
     if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         SetError(link + " exists and is not a symbolic link");
@@ -359,6 +362,10 @@ void PtyServer::Serve() {
     // Reported unplugged before the client can notice, so whoever sees the hang-up also
     // sees Plugged() false. Only this thread touches the descriptors while it runs.
     plugged_ = false;
+    // The link is left dangling at a name no terminal can take: left at the pty's own
+    // name it would lead to whatever terminal gets that number next (another program's),
+    // where an unplugged adapter's node simply stays missing.
+    PointLinkAt(SlavePath() + ".unplugged");
     CloseFd(masterFd_);
     CloseFd(slaveFd_);
 }

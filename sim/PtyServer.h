@@ -45,7 +45,8 @@ public:
     bool Start(const std::string& linkPath = "");
     // Stops serving, closes the pty and removes the link if it still points to this server.
     void Stop();
-    // Closes the pty as if the indicator's cable were pulled; the link stays, dangling.
+    // Closes the pty as if the indicator's cable were pulled; the link stays, dangling at
+    // the pty's name with ".unplugged" added, which no terminal can take meanwhile.
     void Unplug();
     // After an unplug: a new pty pair, the link pointed at its slave, serving again.
     bool Replug();
@@ -78,6 +79,7 @@ private:
     // Opens a pty pair, links it and starts the serving thread.
     bool OpenAndServe();
     bool LinkToSlave();
+    bool PointLinkAt(const std::string& target);
     void StartThread();
     void JoinThread();
     void Serve();

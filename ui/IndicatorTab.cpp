@@ -415,15 +415,20 @@ void IndicatorTab::ShowConnectionWizard() {
     if (showWizard_) showWizard_();
 }
 
-// The six groups holding settings that must not change during a run: greyed with the
+// The six groups holding settings that must not change during a run: shaded with the
 // not-allowed cursor while locked, in the button face with the normal cursor otherwise.
+// Only their controls are disabled; their labels stay as they are, so the readouts of the
+// run ("czas [s]:", "próbek na sekundę:", the real-time period, the device status) stay
+// readable instead of being drawn greyed out while they count.
 void IndicatorTab::SetSettingsLocked(bool locked) {
     QWidget* root = window();
     for (const char* name :
          {"GroupBox21", "GroupBox6", "GroupBox7", "GroupBox8", "GroupBox9", "GroupBox18"}) {
         auto* box = root->findChild<QGroupBox*>(QString::fromLatin1(name));
         if (box == nullptr) continue;
-        box->setEnabled(!locked);
+        for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLabel*>(child) == nullptr) child->setEnabled(!locked);
+        }
         const QPalette system = QWidget::palette();
         SetBackground(box, system.color(locked ? QPalette::Dark : QPalette::Button));
         if (locked) {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
 
@@ -110,6 +111,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     BuildHelp();
     ReadSettings();
     BuildJournal();
+    BuildReconnection();
     BuildChartActions();
     BuildShortcuts();
     // No paging and the first page, then the paging rule with the values just read.
@@ -119,7 +121,8 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 
 TForm1::~TForm1() {
     // The core goes first: it stops the channel's worker, so no event can be handed over
-    // while the rest of the window is torn down.
+    // while the rest of the window is torn down. The notifier on its watch goes before it.
+    delete portWatchNotifier_;
     core_.reset();
 }
 
@@ -303,7 +306,8 @@ void TForm1::zakocz1Click() {
 }
 
 void TForm1::Timer2Timer() {
-    core_->Sync().Tick();
+    core_->Tick();
+    FollowPortWatch();
 }
 
 void TForm1::Timer3Timer() {

@@ -23,6 +23,7 @@
 
 class QAction;
 class QActionGroup;
+class QSocketNotifier;
 
 namespace kt::measurement {
 class RunJournal;
@@ -117,6 +118,11 @@ public:
     measurement::RunJournal* Journal() { return journal_.get(); }
     device::NumberFormat Format() const { return format_; }
 
+    // "Program" > "Wznów pomiar po ponownym podłączeniu": a run paused by a lost port is
+    // resumed when the port comes back (remembered in "reconnect.ini").
+    QAction* ReconnectAction = nullptr;
+    std::string ReconnectSettingPath() const;
+
     QTimer* Timer1 = nullptr;  // 50 ms: readouts, dials and chart page tracking
     QTimer* Timer2 = nullptr;  // 250 ms: synchronisation tick
     QTimer* Timer3 = nullptr;  // once, 1000 ms after start: automatic connection
@@ -165,6 +171,10 @@ private:
     int SetJournalAside(int fd, const measurement::JournalScan& scan);
     void StartJournal(int fd, const measurement::JournalScan* continued);
     void FinishJournal();
+    void BuildReconnection();
+    void ReconnectActionClick(bool checked);
+    void FollowPortWatch();
+    QSocketNotifier* portWatchNotifier_ = nullptr;
 
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<QtDialogs> ownDialogs_;

@@ -35,7 +35,8 @@ void TForm1::BuildSampling() {
     sampling_->Subscribe(registration);
     sampling_->Subscribe(chart.OutputPoints());
     core_->Decode().SetMeasurementListener(sampling_.get());
-    core_->SetPortLostHandler([this] { sampling_->Halt(); });
+    core_->SetPortLostHandler([this] { sampling_->HaltByLostPort(); });
+    core_->Reconnector().SetPausedRun(sampling_.get());
 
     dueTimer_ = new QTimer(this);
     dueTimer_->setObjectName(QStringLiteral("SamplingDueTimer"));

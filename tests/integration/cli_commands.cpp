@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <thread>
 #include <tuple>
 
+#include "Frames.h"
 #include "PtyServer.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -65,10 +67,10 @@ protected:
     // Runs the tool with its current directory in the test folder, so "COM1" resolves to
     // the simulator's link as it would in the program's start-up directory. `shell` runs
     // before it; a redirection in `args` overrides out.txt. A second after `trigger` shows
-    // in the traffic the cable is pulled, or `signal` sent; a tool still running 30 s
-    // later is killed.
+    // in the traffic the cable is pulled, or `signal` sent, and with `replugMs` the cable
+    // is plugged back that long after the pull; a tool still running 30 s later is killed.
     RunResult Run(const std::string& args, const std::string& shell = "",
-                  const std::string& trigger = "", int signal = 0) {
+                  const std::string& trigger = "", int signal = 0, int replugMs = 0) {
         const std::string cmd = "cd '" + dir.string() + "' && echo $$ > pid.txt && " + shell +
                                 "exec '" KT210V_CLI_PATH "' > out.txt 2> err.txt " + args;
         {
@@ -82,6 +84,10 @@ protected:
             if (finished || trigger.empty() || pid <= 0) return;
             std::this_thread::sleep_for(std::chrono::seconds(1));
             signal != 0 ? static_cast<void>(kill(pid, signal)) : server.Unplug();
+            if (replugMs > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(replugMs));
+                server.Replug();
+            }
             for (int i = 0; i < 3000 && !finished; ++i) usleep(10000);
             if (!finished) kill(pid, SIGKILL);
         });
@@ -128,6 +134,21 @@ TEST_F(CliTest, SetWritesTheValueAndWaitsForTheConfirmation) {
     server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().LED, 7); });
 }
 
+// A blank memory reads as NaN: the indicator is identified with the value as it reports
+// it, the log says so, and a proper value can be written over it.
+TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndCanBeSet) {
+    const auto nan = kt::device::BuildFrame(kt::device::kHeaderWrite, kt::device::cmd::PK1,
+                                            kt::device::Float32Payload(NAN));
+    server.WithModel([&](kt::sim::IndicatorModel& m) { m.HandleRequest(nan.bytes.data(), 0); });
+    RunResult r = Run("identify");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("PK1=NAN\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("command 8 holds a value that is not a finite number"), std::string::npos);
+    r = Run("set PK1=45.5");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().PK1, 45.5f); });
+}
+
 TEST_F(CliTest, LossyLineStillIdentifiesAndSets) {
     Faults f;
     f.dropRate = 0.3;
@@ -162,11 +183,12 @@ TEST_F(CliTest, SilentDeviceNamesTheFailedStep) {
 TEST_F(CliTest, UsageErrorsSendNothing) {
     const uint64_t before = server.RequestsServed();
     for (const char* args :
-         {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=256", "set LED=-1",
-          "set Q_NR=300", "record --out .txt --count 2", "record --out sub/.XLS --count 2"}) {
+         {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=10", "set LED=-1",
+          "set Q_NR=3", "set mode=5", "set decp=7", "set Beep=2", "set OnTime=0",
+          "set OnTime=32733", "record --out .txt --count 2", "record --out sub/.XLS --count 2"}) {
         EXPECT_EQ(Run(args).exitCode, 2) << args;
     }
-    EXPECT_NE(Run("set Q_NR=300").err.find("Q_NR must be a whole number from 0 to 255: '300'"),
+    EXPECT_NE(Run("set LED=99").err.find("LED must be a whole number from 0 to 9: '99'"),
               std::string::npos);
     EXPECT_NE(Run("record --out .txt").err.find("--out needs a name before the extension: .txt"),
               std::string::npos);
@@ -246,11 +268,15 @@ TEST_F(CliTest, SampleAtTenMsGetsAnAnswerToNearlyEveryRequest) {
 
 // One spelling for values that are not finite numbers; whole cycle counts as integers.
 // Sensor 1 turns infinitely fast (angle and count not numbers), sensor 2 at 1e36 deg/s.
+// The summary's mean period is the span from the first sample to the last over the gaps
+// between them: five samples 100 ms apart span 400 ms.
 TEST_F(CliTest, SampleWritesOddValuesInOneForm) {
     PtyServer odd({.includeCycles = true, .speedDegPerSecond = {10, INFINITY, 1e36}});
     ASSERT_TRUE(odd.Start((dir / "ODD").string())) << odd.LastError();
-    const RunResult r = Run("--port ODD sample --period 20 --count 5");
+    const RunResult r = Run("--port ODD sample --period 100 --count 5");
     ASSERT_EQ(Rows(r.out).size(), 5u) << r.err;
+    const double meanMs = std::atof(r.err.substr(r.err.find("mean_period_ms=") + 15).c_str());
+    EXPECT_TRUE(meanMs >= 90 && meanMs <= 150) << r.err;
     const std::regex row(R"(\d+\.\d{3},\d+\.\d{4},nan,\d+\.\d{4},\d+,(nan|inf),\d+,[01],[01])");
     for (const std::string& line : Rows(r.out)) EXPECT_TRUE(std::regex_match(line, row)) << line;
 }
@@ -292,6 +318,24 @@ TEST_F(CliTest, FailuresAndHangUpsEndTheRunWithTheReason) {
     for (const auto& e : fs::directory_iterator(dir)) {
         EXPECT_NE(e.path().filename().c_str()[0], '.');  // a temporary file left behind
     }
+}
+
+// With --reconnect a pull no longer ends the run: the tool waits for the port, resumes
+// the run when it is back and completes it (exit 0), saying on standard error when the
+// port was lost and came back. The time out of the cable is not in the run's time.
+TEST_F(CliTest, SampleWithReconnectGoesOnOnceTheCableIsBack) {
+    const RunResult r =
+        Run("sample --period 20 --duration 10 --reconnect", "", "F1 F1 07", 0, 1500);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("acquisition resumed", r.err.find("port COM1 lost")), std::string::npos)
+        << r.err;
+    double previous = 0, largestGap = 0;
+    for (const std::string& row : Rows(r.out)) {
+        largestGap = std::max(largestGap, std::stod(row) - previous);
+        previous = std::stod(row);
+    }
+    EXPECT_LT(largestGap, 0.5) << r.out;
+    EXPECT_TRUE(previous > 2 && previous < 8.5) << previous;
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

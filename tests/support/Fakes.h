@@ -105,7 +105,7 @@ public:
     void ShowInfoMessage(const std::string& caption, const std::string& text) override {
         ShowInfoMessageWithDetails(caption, text, {});
     }
-    std::function<void()> whileShown;  // runs while a plain box is open
+    std::function<void()> whileShown;  // runs while a box (plain or with a caption) is open
     void ShowPlainMessageWithDetails(const std::string& text, const std::string& d) override {
         messages.push_back("KT210V-PC|" + text);
         details.push_back(d);
@@ -115,6 +115,7 @@ public:
                                     const std::string& d) override {
         messages.push_back(caption + "|" + text);
         details.push_back(d);
+        if (whileShown) whileShown();
     }
     // Open-file dialogs: "caption|filter|suffix" of each one shown; the answer is
     // `openFileAnswer` (empty: cancelled).

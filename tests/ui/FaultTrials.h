@@ -1,6 +1,7 @@
 // Trials of the whole program under faults, against the simulated indicator served
 // in-process on a pty: the cable pulled during the wizard, during a recorded real-time
-// run and while parameters are being written; a line that loses, spoils, tears and pads
+// run and while parameters are being written, and with reconnection on during a run that
+// must go on by itself once the cable is back; a line that loses, spoils, tears and pads
 // answers; a second program on the same port. Each trial drives the windows the way the
 // operator does (the wizard's buttons, START, PAUSE, STOP) and returns an empty text when
 // the program came through, or what went wrong. The Qt test runs a few of them; the
@@ -10,6 +11,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <cerrno>
@@ -68,7 +70,7 @@ public:
     static constexpr int kConnectMs = 60000;
     static constexpr int kNoticeMs = 10000;
     static constexpr int kSamplesMs = 20000;
-    enum class PullMoment { DuringWizard, WhileSampling, WhileWriting };
+    enum class PullMoment { DuringWizard, WhileSampling, WhileWriting, WithReconnection };
 
     // The windows of `h` must exist. The trials' sample record is subscribed to the
     // sampling clock, so no event loop may run once this object is gone.
@@ -85,6 +87,8 @@ public:
                 return PullWhileSampling();
             case PullMoment::WhileWriting:
                 return PullWhileWriting();
+            case PullMoment::WithReconnection:
+                return PullWithReconnection();
         }
         return "unknown moment";
     }
@@ -129,6 +133,52 @@ public:
         KT_TRIAL_CHECK(recorder_.samples[atPull].elapsed >= elapsed,
                        "the resumed run started its elapsed time again");
         Stop();
+        return CheckKept(base);
+    }
+
+    // With reconnection on: a pull during a recorded run pauses it at once with no box;
+    // once the cable is back the run goes on by itself, the same run (its elapsed time
+    // counting on, table and chart keeping everything), and every answer the indicator
+    // sent is a sample but the one the pull may have cut off (counted).
+    std::string PullWithReconnection() {
+        if (!State().deviceReady) KT_TRIAL_STEP(Connect());
+        h_.Form().ReconnectAction->setChecked(true);
+        h_.Sim().RecordMeasurements(true);
+        StartRecordedRun();
+        const Baseline base = Mark();
+        const size_t boxes = h_.dialogs.messages.size();
+        KT_TRIAL_CHECK(SamplesAfter(base.samples, 20), "no samples before the pull");
+        RunLoop(Uniform(0, 150));
+        KT_TRIAL_STEP(PullTheCable());
+        KT_TRIAL_CHECK(Sampling().Phase() == measurement::RunPhase::Paused,
+                       "the run is not paused");
+        const double elapsed = Sampling().RunElapsed();
+        const size_t atPull = recorder_.Count();
+        RunLoop(Uniform(300, 1500));  // the cable stays out a while
+        KT_TRIAL_CHECK(Sampling().RunElapsed() == elapsed, "the elapsed time moved while out");
+        KT_TRIAL_CHECK(recorder_.Count() == atPull, "samples came while the cable was out");
+        KT_TRIAL_CHECK(h_.Find<QLabel>("Label66")->text() == QStringLiteral("nie wykryto"),
+                       "the status does not say \"nie wykryto\"");
+        KT_TRIAL_CHECK(h_.Sim().Replug(), "the simulator could not plug in again");
+        KT_TRIAL_CHECK(RunLoopUntil([&] { return recorder_.Count() >= atPull + 20; }, kConnectMs),
+                       "the run did not resume by itself (wizard step " +
+                           std::to_string(h_.Wizard().wizardStep()) + ")");
+        KT_TRIAL_CHECK(Sampling().Phase() == measurement::RunPhase::Running &&
+                           Sampling().RunElapsed() > elapsed,
+                       "the resumed run is not running on");
+        const double resumedAt = recorder_.samples[atPull].elapsed;
+        KT_TRIAL_CHECK(resumedAt >= elapsed && resumedAt < elapsed + 1,
+                       "the resumed run's time did not go on from " + std::to_string(elapsed) +
+                           " s: " + std::to_string(resumedAt) + " s");
+        KT_TRIAL_CHECK(h_.dialogs.messages.size() == boxes,
+                       "a box was shown: " + h_.dialogs.messages.back());
+        Stop();
+        h_.Form().ReconnectAction->setChecked(false);
+        const std::vector<std::vector<uint8_t>> sent = h_.Sim().MeasurementsSent();
+        KT_TRIAL_STEP(CheckSamplesWereSent(recorder_.samples, base.samples, sent));
+        const size_t missing = sent.size() - (recorder_.Count() - base.samples);
+        answersLost_ += missing;
+        KT_TRIAL_CHECK(missing <= 1, std::to_string(missing) + " answers were lost");
         return CheckKept(base);
     }
 
@@ -317,6 +367,7 @@ public:
     }
 
     const SampleRecorder& Recorder() const { return recorder_; }
+    size_t AnswersLostAtPulls() const { return answersLost_; }
 
 private:
     // Where the table, the chart and the sample record stood when a run began.
@@ -467,6 +518,7 @@ private:
     MainHarness& h_;
     std::mt19937_64 rng_;
     SampleRecorder recorder_;
+    size_t answersLost_ = 0;
 };
 
 }  // namespace kt::test

@@ -4,6 +4,9 @@
 //
 //   kt210v-trials pulls [--runs N]            cable pulled N times in a row, rotating the
 //                                              moment: wizard, sampling, writing
+//   kt210v-trials reconnect-pulls [--runs N]  with reconnection on, cable pulled N times
+//                                              in a row during a recorded run, which must go
+//                                              on by itself once it is plugged back
 //   kt210v-trials faulty-line [--runs N] [--seconds S]
 //   kt210v-trials torn [--runs N] [--seconds S]
 //   kt210v-trials lost-bytes [--runs N] [--seconds S]
@@ -28,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "ChartTab.h"
 #include "FaultTrials.h"
@@ -76,14 +80,18 @@ void PrintFailure(int run, const std::string& failure) {
     std::fprintf(stderr, "run %d failed: %s\n", run + 1, failure.c_str());
 }
 
-int Pulls(const Options& o) {
+// The cable pulled `o.runs` times in a row, the moment taken from `moments` in turn; a
+// failed run leaves its program for a fresh one.
+int Pulls(const Options& o, const std::vector<Moment>& moments, const char* what) {
+    static const char* const kNames[] = {"during the wizard", "while sampling", "while writing",
+                                         "with reconnection on"};
     const auto start = Clock::now();
     uint64_t seed = 1;
     auto program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, seed);
     std::map<Moment, int> tried, survived;
-    size_t samples = 0;
+    size_t samples = 0, lost = 0;
     for (int run = 0; run < o.runs; ++run) {
-        const auto moment = static_cast<Moment>(run % 3);
+        const Moment moment = moments[static_cast<size_t>(run) % moments.size()];
         ++tried[moment];
         const std::string failure = program->trials->Pull(moment);
         if (failure.empty()) {
@@ -92,21 +100,26 @@ int Pulls(const Options& o) {
         }
         PrintFailure(run, failure);
         samples += program->trials->Recorder().Count();
-        program.reset();
+        lost += program->trials->AnswersLostAtPulls();
+        program.reset();  // its windows go before the next program's are made
         program = std::make_unique<Program>(kt::sim::ModelConfig{}, kt::sim::Faults{}, ++seed);
     }
     samples += program->trials->Recorder().Count();
-    char details[256];
-    std::snprintf(details, sizeof details,
-                  " (during the wizard %d/%d, while sampling %d/%d, while writing %d/%d; "
-                  "%zu samples kept; %.0f s)",
-                  survived[Moment::DuringWizard], tried[Moment::DuringWizard],
-                  survived[Moment::WhileSampling], tried[Moment::WhileSampling],
-                  survived[Moment::WhileWriting], tried[Moment::WhileWriting], samples,
-                  SecondsSince(start));
-    const int total = survived[Moment::DuringWizard] + survived[Moment::WhileSampling] +
-                      survived[Moment::WhileWriting];
-    return Report("cable pulled and plugged back, in a row:", total, o.runs, details);
+    lost += program->trials->AnswersLostAtPulls();
+    std::string details = " (";
+    int total = 0;
+    for (const Moment m : moments) {
+        details += std::string(kNames[static_cast<int>(m)]) + " " + std::to_string(survived[m]) +
+                   "/" + std::to_string(tried[m]) + ", ";
+        total += survived[m];
+    }
+    // Only a resumed run counts what the pull cut off; the others start their runs again.
+    if (tried.count(Moment::WithReconnection)) {
+        details += std::to_string(lost) + " answers lost at the pulls, ";
+    }
+    char end[96];
+    std::snprintf(end, sizeof end, "%zu samples kept; %.0f s)", samples, SecondsSince(start));
+    return Report(what, total, o.runs, details + end);
 }
 
 // Runs `trial` on a fresh program for each run.
@@ -413,8 +426,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 
 int Usage() {
     std::fputs(
-        "usage: kt210v-trials pulls|faulty-line|torn|lost-bytes|second-program|killed-save|\n"
-        "                     killed-settings|killed-runs|stall\n"
+        "usage: kt210v-trials pulls|reconnect-pulls|faulty-line|torn|lost-bytes|\n"
+        "                     second-program|killed-save|killed-settings|killed-runs|stall\n"
         "                     [--runs N] [--seconds S] [--rows R]\n",
         stderr);
     return 2;
@@ -445,9 +458,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (command == "killed-runs") return KilledRuns(argv[0], o.runs > 0 ? o.runs : 20);
+    if (o.runs == 0 && (command == "pulls" || command == "reconnect-pulls")) o.runs = 100;
     if (command == "pulls") {
-        if (o.runs == 0) o.runs = 100;
-        return Pulls(o);
+        return Pulls(o, {Moment::DuringWizard, Moment::WhileSampling, Moment::WhileWriting},
+                     "cable pulled and plugged back, in a row:");
+    }
+    if (command == "reconnect-pulls") {
+        return Pulls(o, {Moment::WithReconnection}, "cable pulled, run resumed by itself:");
     }
     if (command == "faulty-line") {
         if (o.runs == 0) o.runs = 10;

@@ -1,8 +1,9 @@
 // The whole program under faults, a few runs of each trial (scripts/bench runs them many
 // times over with kt210v-trials): the cable pulled during the wizard, during a recorded
 // real-time run and while parameters are written, then plugged back and reconnected
-// through the wizard; a lossy, spoiling, tearing line with junk; measurement frames torn
-// for good; a second program on the same port.
+// through the wizard, and with reconnection on, where the run goes on by itself; a lossy,
+// spoiling, tearing line with junk; measurement frames torn for good; a second program on
+// the same port.
 #include <QtTest>
 
 #include "FaultTrials.h"
@@ -27,12 +28,14 @@ void FaultTrialsTest::cablePulledAtEachMomentAndPluggedBack() {
     QVERIFY(h.Started());
     h.CreateWindows(false);
     FaultTrials trials(h, 1);
-    for (Moment moment : {Moment::WhileSampling, Moment::DuringWizard, Moment::WhileWriting,
-                          Moment::WhileSampling}) {
+    for (Moment moment :
+         {Moment::WhileSampling, Moment::DuringWizard, Moment::WhileWriting,
+          Moment::WithReconnection, Moment::WhileSampling, Moment::WithReconnection}) {
         const std::string failure = trials.Pull(moment);
         QVERIFY2(failure.empty(), failure.c_str());
     }
-    QCOMPARE(h.Form().Core().PortsLost(), 4u);
+    QCOMPARE(h.Form().Core().PortsLost(), 6u);
+    QCOMPARE(h.Form().Core().Reconnector().Resumptions(), 2u);
 }
 
 void FaultTrialsTest::faultyLineWhileSamplingAndWriting() {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QMenu>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -31,6 +32,7 @@ private slots:
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
     void portNameTooLongToStoreIsNamedInAWarning();
     void startUpFolderWhoseNameIsNotUtf8KeepsItsFiles();
+    void reconnectionIsRememberedBesideConfigIni();
 };
 
 namespace {
@@ -241,6 +243,27 @@ void MainSettingsTest::startUpFolderWhoseNameIsNotUtf8KeepsItsFiles() {
     CloseProgram();
     QVERIFY(kt::test::ReadBytes(folder + "/config.ini").find("Sample_rate= 250\r\n") !=
             std::string::npos);
+}
+
+// "Wznów pomiar po ponownym podłączeniu" in the "Program" menu is remembered in a small
+// file of its own, written when it is toggled; config.ini keeps its 29 lines as they are.
+void MainSettingsTest::reconnectionIsRememberedBesideConfigIni() {
+    MainHarness h;
+    const QByteArray config = ReadAll(h.Dir() + "/config.ini");
+    for (const bool on : {true, false}) {
+        h.CreateWindows(false);
+        QAction* action = h.Form().ReconnectAction;
+        QVERIFY(h.Find<QMenu>("Program1")->actions().contains(action));
+        QCOMPARE(action->text(), QString::fromUtf8("Wznów pomiar po ponownym podłączeniu"));
+        QCOMPARE(action->isChecked(), !on);  // as the previous start left it
+        action->trigger();
+        QCOMPARE(h.Form().Core().Reconnector().Enabled(), on);
+        QCOMPARE(ReadAll(h.Dir() + "/reconnect.ini"),
+                 QByteArray(on ? "Reconnect=1\r\n" : "Reconnect=0\r\n"));
+        CloseProgram();
+        QCOMPARE(ReadAll(h.Dir() + "/config.ini"), config);
+    }
+    QCOMPARE(config.count("\r\n"), 29);
 }
 
 QTEST_MAIN(MainSettingsTest)

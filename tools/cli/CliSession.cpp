@@ -34,7 +34,7 @@ CliSession::CliSession(const std::string& portName)
     core.State().suppressOpenMessage = true;
     core.SetPortLostHandler([this] {
         portLost_ = true;
-        if (sampling_ != nullptr) sampling_->Halt();
+        if (sampling_ != nullptr) sampling_->HaltByLostPort();
     });
 }
 
@@ -44,7 +44,7 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int64_t timeoutMs, 
     auto nextSync = start + milliseconds(kSyncPeriodMs);
     device::ChannelEvent event;
     while (!done()) {
-        if (portLost_) return false;
+        if (portLost_ && !core.Reconnector().Enabled()) return false;
         const auto now = Clock::now();
         if (timeoutMs >= 0 && now - start >= milliseconds(timeoutMs)) return false;
         if (now >= nextWizard) {
@@ -53,7 +53,7 @@ bool CliSession::RunUntil(const std::function<bool()>& done, int64_t timeoutMs, 
             continue;
         }
         if (syncTicks && now >= nextSync) {
-            core.Sync().Tick();
+            core.Tick();
             nextSync += milliseconds(kSyncPeriodMs);
             continue;
         }

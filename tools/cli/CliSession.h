@@ -64,8 +64,9 @@ public:
     explicit CliSession(const std::string& port);
 
     // Runs the clocks and decodes what arrives until `done` holds (true), or timeoutMs pass
-    // or the port is lost (false); timeoutMs < 0: no limit. `syncTicks` runs the 250 ms
-    // synchronisation tick too.
+    // or the port is lost (false; with reconnection on a loss goes on being run, and the
+    // port is waited for); timeoutMs < 0: no limit. `syncTicks` runs the 250 ms tick of
+    // the synchronisation and the reconnection too.
     bool RunUntil(const std::function<bool()>& done, int64_t timeoutMs, bool syncTicks);
 
     // The port was closed under the tool (cable pulled, adapter gone); a sampling clock

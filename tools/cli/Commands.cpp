@@ -164,11 +164,15 @@ int SetValues(const std::string& port, const std::vector<std::string>& assignmen
             return EXIT_USAGE;
         }
         const auto value = ParseValue(*key, a.substr(eq + 1));
+        if (!value && key->isFloat) {
+            std::fprintf(stderr, "value of %s does not parse: '%s'\n", key->name.c_str(),
+                         a.substr(eq + 1).c_str());
+            return EXIT_USAGE;
+        }
         if (!value) {
-            std::fprintf(stderr,
-                         key->byteValue ? "%s must be a whole number from 0 to 255: '%s'\n"
-                                        : "value of %s does not parse: '%s'\n",
-                         key->name.c_str(), a.substr(eq + 1).c_str());
+            std::fprintf(stderr, "%s must be a whole number from %lld to %lld: '%s'\n",
+                         key->name.c_str(), static_cast<long long>(key->min),
+                         static_cast<long long>(key->max), a.substr(eq + 1).c_str());
             return EXIT_USAGE;
         }
         wanted.emplace_back(key, *value);

@@ -8,17 +8,17 @@ using device::DeviceParams;
 
 namespace {
 
-ParameterKey Byte(const char* name, int32_t DeviceParams::*f) {
-    return {name, false, nullptr, nullptr, 0, f, nullptr, true};
+ParameterKey Int(const char* name, int32_t DeviceParams::*f, int64_t min, int64_t max) {
+    return {name, false, nullptr, nullptr, 0, f, nullptr, min, max};
 }
-ParameterKey Uint(const char* name, uint32_t DeviceParams::*f, bool byteValue = false) {
-    return {name, false, nullptr, nullptr, 0, nullptr, f, byteValue};
+ParameterKey Uint(const char* name, uint32_t DeviceParams::*f, int64_t min, int64_t max) {
+    return {name, false, nullptr, nullptr, 0, nullptr, f, min, max};
 }
 ParameterKey Float(const char* name, float DeviceParams::*f) {
-    return {name, true, f, nullptr, 0, nullptr, nullptr, false};
+    return {name, true, f, nullptr, 0, nullptr, nullptr, 0, 0};
 }
 ParameterKey Sensor(const std::string& name, float (DeviceParams::*a)[3], int i) {
-    return {name + std::to_string(i), true, nullptr, a, i, nullptr, nullptr, false};
+    return {name + std::to_string(i), true, nullptr, a, i, nullptr, nullptr, 0, 0};
 }
 
 float ReadFloat(const ParameterKey& k, const DeviceParams& p) {
@@ -29,11 +29,13 @@ float ReadFloat(const ParameterKey& k, const DeviceParams& p) {
 
 const std::vector<ParameterKey>& ParameterKeys() {
     static const std::vector<ParameterKey> keys = [] {
+        // The device tab's fields: five modes in the list, decimals 0..6 and brightness
+        // 0..9 on the arrows, the beeper box, on-time 1..32732 ms, sensors 0..2.
         std::vector<ParameterKey> v{
-            Byte("mode", &DeviceParams::mode), Byte("decp", &DeviceParams::decp),
-            Byte("Beep", &DeviceParams::Beep), Uint("OnTime", &DeviceParams::OnTime),
-            Float("PK1", &DeviceParams::PK1),  Float("PK2", &DeviceParams::PK2),
-            Byte("LED", &DeviceParams::LED),   Uint("Q_NR", &DeviceParams::Q_NR, true)};
+            Int("mode", &DeviceParams::mode, 0, 4), Int("decp", &DeviceParams::decp, 0, 6),
+            Int("Beep", &DeviceParams::Beep, 0, 1), Uint("OnTime", &DeviceParams::OnTime, 1, 32732),
+            Float("PK1", &DeviceParams::PK1),       Float("PK2", &DeviceParams::PK2),
+            Int("LED", &DeviceParams::LED, 0, 9),   Uint("Q_NR", &DeviceParams::Q_NR, 0, 2)};
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("UZP", &DeviceParams::UZP, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("Offset", &DeviceParams::Offset, i));
         for (int i = 0; i < 3; ++i) v.push_back(Sensor("COEF", &DeviceParams::COEF, i));
@@ -59,9 +61,7 @@ std::optional<double> ParseValue(const ParameterKey& k, const std::string& text)
     if (k.isFloat) return device::ParseFloat32(text, '.');
     const auto v = device::ParseInteger(text);
     if (!v) return std::nullopt;
-    if (k.byteValue && (*v < 0 || *v > 255)) return std::nullopt;
-    if (k.uintField && (*v < 0 || *v > 0xFFFFFFFFLL)) return std::nullopt;
-    if (k.intField && (*v < INT32_MIN || *v > INT32_MAX)) return std::nullopt;
+    if (*v < k.min || *v > k.max) return std::nullopt;
     return static_cast<double>(*v);
 }
 
@@ -78,7 +78,7 @@ void Assign(const ParameterKey& k, double value, DeviceParams& p) {
 }
 
 bool Agrees(const ParameterKey& k, const DeviceParams& set, const DeviceParams& stan) {
-    if (k.isFloat) return device::Round3(ReadFloat(k, set)) == device::Round3(ReadFloat(k, stan));
+    if (k.isFloat) return device::AgreeAfterRound3(ReadFloat(k, set), ReadFloat(k, stan));
     if (k.intField) return set.*k.intField == stan.*k.intField;
     return set.*k.uintField == stan.*k.uintField;
 }

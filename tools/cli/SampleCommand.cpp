@@ -1,7 +1,6 @@
 #include "SampleCommand.h"
 
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -32,8 +31,12 @@ bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::s
     bool period = false, duration = false;
     for (size_t i = 0; i < args.size();) {
         const std::string name = args[i];
-        if (name == "--realtime" || name == "--inter-byte-reads") {
-            (name == "--realtime" ? o.realTime : o.frameExact) = name == "--realtime";
+        if (name == "--realtime" || name == "--inter-byte-reads" || name == "--reconnect") {
+            if (name == "--reconnect") {
+                o.reconnect = true;
+            } else {
+                (name == "--realtime" ? o.realTime : o.frameExact) = name == "--realtime";
+            }
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
@@ -112,6 +115,29 @@ std::string CsvLine(const measurement::Sample& s) {
     return line;
 }
 
+namespace {
+
+// The time stamps of the first and the last sample of the run: the mean period is the
+// span between them over the gaps between samples (the time before the first answer and
+// after the last one is no period).
+class StampSpan : public measurement::SampleSubscriber {
+public:
+    void OnSample(const measurement::Sample& sample) override {
+        if (count_++ == 0) first_ = sample.elapsed;
+        last_ = sample.elapsed;
+    }
+    double MeanPeriodMs() const {
+        return count_ > 1 ? (last_ - first_) * 1000 / static_cast<double>(count_ - 1) : 0;
+    }
+
+private:
+    uint64_t count_ = 0;
+    double first_ = 0;
+    double last_ = 0;
+};
+
+}  // namespace
+
 int RunSampling(const std::string& port, const SampleOptions& options,
                 measurement::SampleSubscriber& subscriber, double* runElapsed,
                 std::string* typeName,
@@ -128,10 +154,13 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.SetPeriodMs(options.periodMs);
     sampling.SetRealTime(options.realTime);
     sampling.Subscribe(subscriber);
+    StampSpan span;
+    sampling.Subscribe(span);
     s.core.Decode().SetMeasurementListener(&sampling);
     s.AttachSampling(&sampling);
+    s.core.Reconnector().SetPausedRun(&sampling);
+    s.core.Reconnector().SetEnabled(options.reconnect);
 
-    const auto start = std::chrono::steady_clock::now();
     sampling.Start();
     const auto& counters = sampling.Counters();
     auto done = [&] {
@@ -141,20 +170,19 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     // Whole milliseconds in 64 bits: the longest run, 1e7 s, is 1e10 ms.
     s.RunUntil(done, options.count > 0 ? -1 : static_cast<int64_t>(options.durationSeconds * 1000),
                true);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Reconnecting, the run is lost only when it still waits for its indicator.
+    const bool lost = options.reconnect ? sampling.WaitingForDevice() : s.PortLost();
     if (runElapsed != nullptr) *runElapsed = sampling.RunElapsed();
     if (typeName != nullptr) *typeName = s.State().typeName;
     sampling.Stop();
     s.core.Decode().SetMeasurementListener(nullptr);
 
     FlushOutput();
-    const double meanMs = counters.samples > 0 ? seconds * 1000 / counters.samples : 0;
     std::fprintf(stderr, "samples=%llu mean_period_ms=%.3f requests=%llu timeouts=%llu\n",
-                 static_cast<unsigned long long>(counters.samples), meanMs,
+                 static_cast<unsigned long long>(counters.samples), span.MeanPeriodMs(),
                  static_cast<unsigned long long>(counters.requests),
                  static_cast<unsigned long long>(counters.realTimeTimeouts));
-    return s.PortLost() ? PortLostExit(port, "sampling") : EXIT_OK;
+    return lost ? PortLostExit(port, "sampling") : EXIT_OK;
 }
 
 namespace {

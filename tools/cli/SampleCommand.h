@@ -20,15 +20,19 @@ struct SampleOptions {
     // Off (--inter-byte-reads): reads end only after 40 ms of silence, as without frame-exact
     // reads; for comparing the two in benchmarks.
     bool frameExact = true;
+    // --reconnect: a lost port does not end the run; the port is waited for (within the
+    // duration), opened again and the run resumed.
+    bool reconnect = false;
 };
 
-// Reads --period MS | --realtime and --duration S | --count N from `args`, removing
-// them; false with `error` set on a bad or conflicting value.
+// Reads --period MS | --realtime, --duration S | --count N and --reconnect from `args`,
+// removing them; false with `error` set on a bad or conflicting value.
 bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& options, std::string& error);
 
 // Connects, starts sampling and hands each sample to `subscriber` until the duration,
 // the count, an interrupt or the loss of the port ends the run; prints the run's summary
-// on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT.
+// on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT (with
+// --reconnect only when the run still waits for its indicator at the end).
 // Where asked, reports the run's elapsed time and the device type the wizard found, and
 // hands `connected` the device's state once the indicator is ready (valid until return).
 int RunSampling(const std::string& port, const SampleOptions& options,
