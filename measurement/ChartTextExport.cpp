@@ -107,19 +107,20 @@ void AppendSeries(const ChartSeries& series, const std::string& title, const Rgb
                   Separators s, std::string& out) {
     const std::string colourText = ColourText(colour);
     char index[24];
-    for (size_t i = 0; i < series.Size(); ++i) {
+    size_t i = 0;
+    series.ForEach([&](double x, float y) {
         out += title;
         out += s.field;
-        out.append(index, std::to_chars(index, index + sizeof index, i).ptr);
+        out.append(index, std::to_chars(index, index + sizeof index, i++).ptr);
         out += s.field;
-        AppendX(out, series.X(i), s.decimal);
+        AppendX(out, x, s.decimal);
         out += s.field;
-        AppendY(out, series.Y(i), s.decimal);
+        AppendY(out, y, s.decimal);
         out += s.field;  // the label is empty
         out += s.field;
         out += colourText;
         out += "\r\n";
-    }
+    });
 }
 
 }  // namespace
