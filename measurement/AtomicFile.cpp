@@ -148,8 +148,13 @@ void SyncFolder(const std::string& folder) {
 
 // Fills the temporary file and puts it in place; on failure the caller removes it.
 FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::string& target,
-                               std::string_view bytes, const FileSystemCalls& calls) {
-    if (const int error = WriteAll(fd, bytes, calls)) {
+                               const FileProducer& produce, const FileSystemCalls& calls) {
+    int error = 0;
+    produce([&](std::string_view piece) {
+        if (error == 0) error = WriteAll(fd, piece, calls);
+        return error == 0;
+    });
+    if (error != 0) {
         close(fd);
         return Failure("write", error, target);
     }
@@ -168,6 +173,12 @@ FileWriteResult FillAndReplace(int fd, const std::string& tempPath, const std::s
 }  // namespace
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                    const FileSystemCalls& calls) {
+    return WriteFileAtomically(
+        path, [bytes](const FileWriter& write) { write(bytes); }, calls);
+}
+
+FileWriteResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
                                     const FileSystemCalls& calls) {
     if (path.empty()) return Failure("open", ENOENT, path);
     std::string target = path;
@@ -200,7 +211,7 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
             return Failure("chmod", error, target);
         }
     }
-    FileWriteResult result = FillAndReplace(fd, tempPath, target, bytes, calls);
+    FileWriteResult result = FillAndReplace(fd, tempPath, target, produce, calls);
     if (!result.ok()) {
         unlink(tempPath.c_str());
         return result;

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "AtomicFile.h"
 #include "RegistrationTable.h"
+#include "Windows1250.h"
 
 namespace kt::measurement {
 
@@ -34,8 +36,14 @@ struct WrittenChannels {
 };
 WrittenChannels ChannelsToWrite(const RegistrationTable& table, const MeasurementFileInput& input);
 
-// Builds the whole file. Fails (false, with the reason) only when the Windows-1250
-// converter cannot be opened.
+// Writes the file through `write` in pieces of about a megabyte, stopping when a piece is
+// refused; `encoder` must be open.
+void WriteMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
+                          MeasurementFileFormat format, Windows1250Encoder& encoder,
+                          const FileWriter& write);
+
+// Builds the whole file in memory. Fails (false, with the reason) only when the
+// Windows-1250 converter cannot be opened.
 bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
                           MeasurementFileFormat format, std::string& bytes, std::string& reason);
 

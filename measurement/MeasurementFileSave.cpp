@@ -59,9 +59,15 @@ MeasurementSaveResult SaveMeasurementFile(const std::string& name,
         result.reason = choice.reason;
         return result;
     }
-    std::string bytes;
-    if (!BuildMeasurementFile(table, input, choice.format, bytes, result.reason)) return result;
-    return WriteAndReport(result, bytes, calls);
+    Windows1250Encoder encoder;
+    if (!encoder.ok()) {
+        result.reason = encoder.error();
+        return result;
+    }
+    const FileProducer produce = [&](const FileWriter& write) {
+        WriteMeasurementFile(table, input, choice.format, encoder, write);
+    };
+    return WriteAndReport(result, produce, calls);
 }
 
 std::string SaveFailureMessage(const MeasurementSaveResult& result) {
