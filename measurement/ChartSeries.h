@@ -3,7 +3,8 @@
 // without reading it.
 //
 // The points are kept in runs. A run holds points that came with X not decreasing, in
-// two columns (X as double, Y as float) and its own summaries. A point that comes with a
+// two columns (X as double, kept as hundredths where it is whole hundredths; Y as float)
+// and its own summaries. A point that comes with a
 // smaller X than the last one starts a new run: that is a new acquisition recorded
 // without clearing, whose points are merged by time into the old ones. Keeping it apart
 // costs nothing per point, where inserting it into one sorted column moved everything
@@ -18,6 +19,7 @@
 
 #include "ChunkedColumn.h"
 #include "MinMaxPyramid.h"
+#include "TimeColumn.h"
 
 namespace kt::measurement {
 
@@ -37,7 +39,7 @@ public:
     size_t MemoryBytes() const;
 
 private:
-    ChunkedColumn<double> xs_;
+    TimeColumn xs_;
     ChunkedColumn<float> ys_;
     MinMaxPyramid summary_;
 };

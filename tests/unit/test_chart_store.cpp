@@ -115,6 +115,29 @@ TEST(ChartStoreSeries, SummariesMatchBruteForceThroughAppendsInsertsAndClear) {
     ExpectRangesMatchBruteForce(series, rng, 100);
 }
 
+// X is mostly the elapsed time, whole hundredths: kept in 4 bytes a point instead of 8,
+// and read back as the very same doubles, also after a chunk has met another value.
+TEST(ChartStoreSeries, TimesOfWholeHundredthsTakeHalfTheMemoryAndStayExact) {
+    ChartSeries whole, other, mixed;
+    Reference ref;
+    for (int n = -5; n < 40000; ++n) {
+        const auto y = static_cast<float>(n % 360);
+        whole.Add(n / 100.0, y);
+        other.Add(n / 100.0 + 1e-9, y);
+        const double x = n == 20000 ? n / 100.0 + 1e-9 : n / 100.0;  // one that is not
+        mixed.Add(x, y);
+        ReferenceAdd(ref, x, y);
+    }
+    std::mt19937 rng(5);
+    ExpectSameAsReference(mixed, ref, rng);
+    EXPECT_LT(whole.MemoryBytes() * 4, other.MemoryBytes() * 3);  // 8 bytes a point, not 12
+    ChartSeries zero;
+    zero.Add(-0.0, 1);
+    zero.Add(1e15, 1);  // beyond what counts of hundredths hold
+    EXPECT_TRUE(std::signbit(zero.X(0)));
+    EXPECT_EQ(zero.X(1), 1e15);
+}
+
 TEST(ChartStoreSeries, NonFiniteValuesAreNeverStored) {
     const std::pair<double, double> bad[] = {
         {kNaN, 1},   {kInf, 1},    {-kInf, 1}, {0.5, kNaN},
