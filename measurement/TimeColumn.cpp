@@ -11,7 +11,8 @@ namespace {
 // is not: its sign would be lost.
 bool AsHundredths(double x, int64_t& hundredths) {
     if (!(std::fabs(x) < 1e13) || (x == 0 && std::signbit(x))) return false;
-    hundredths = std::llround(x * 100.0);
+    const double scaled = x * 100.0;
+    hundredths = static_cast<int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
     return static_cast<double>(hundredths) / 100.0 == x;
 }
 

@@ -241,12 +241,14 @@ void ChartView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect plot = plotRect();
     const Ranges r = ViewRanges();
-    if (p.paintEngine() != nullptr && p.paintEngine()->type() == QPaintEngine::Raster) {
+    // The frame is an image of the widget's own pixels: on a screen that scales them, or
+    // for painters that record (SVG, PDF), every part is drawn as commands instead.
+    if (p.paintEngine() != nullptr && p.paintEngine()->type() == QPaintEngine::Raster &&
+        p.device()->devicePixelRatio() == 1) {
         PaintFrame(r, plot);
         p.drawImage(0, 0, frame_);
         return;
     }
-    // Painters that record (SVG, PDF) get every part as drawing commands.
     PaintStatic(p, r, plot);
     for (int i = 0; i < kSeriesCount; ++i) {
         if (!shown_[static_cast<size_t>(i)] || !SeriesSpans(i, r, plot)) continue;
