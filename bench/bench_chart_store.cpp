@@ -155,9 +155,17 @@ int main() {
     DrawCost("zoom to 1%, 947 columns:", store, last * 0.5, last * 0.51, 947);
     DrawCost("zoom to 0.01%, 947 columns:", store, last * 0.5, last * 0.5001, 947);
     DrawCost("page of 32767, 947 columns:", store, last * 0.3, last * 0.3 + 327.66, 947);
-    const ChartStore turning = FilledStore(count, true);
+    ChartStore turning = FilledStore(count, true);
     DrawCost("turning angles, full view:", turning, 0, last, 947);
     DrawCost("turning angles, zoom to 1%:", turning, last * 0.5, last * 0.51, 947);
+    for (size_t i = 0; i < 100000; ++i) {  // a second run, merged by time
+        turning.AppendMeasurement({i / 100.0,
+                                   {Turning(i, 40), Turning(i, 10), Turning(i, 25)},
+                                   {true, true, true},
+                                   {i / 70 % 2 == 1, false}},
+                                  {50, 0}, {50, 75});
+    }
+    DrawCost("turning, a run merged, full view:", turning, 0, last, 947);
 
     MergeRun(1000000);
     MergeRun(10000000);

@@ -88,6 +88,7 @@ RunSplit ChartSeries::Split(size_t count) const {
     RunSplit hi{};
     for (size_t r = 0; r < runs; ++r) hi[r] = runs_[r].Size();
     if (count >= size_) return hi;
+    if (count == 0) return lo;
     RunSplit before{};
     for (;;) {
         size_t widest = 0;

@@ -25,7 +25,10 @@
 //                        store taking M more measurements (five points each) of yet
 //                        another run, merged by time into all of the above (measured
 //                        last, after the checks)
-//   frame_full_ms, frame_zoom_ms, frame_page_ms   worst of 5 repaints of the chart
+//   frame_full_ms, frame_zoom_ms, frame_page_ms   worst of 5 repaints of the chart, in
+//                        CPU time of the painting thread (other programs on a shared
+//                        machine do not stretch it)
+//   frame_wall_worst_ms  the worst wall time of those 15 repaints
 //   save_xls_s, save_txt_s                        the registration table's saves
 //   lost_samples         samples fed minus rows registered
 //   journal              whether the run journal took part
@@ -199,15 +202,20 @@ public:
 
     uint64_t Fed() const { return fed_; }
 
+    // The worst of 5 repaints in CPU time of this (the painting) thread; the worst wall
+    // time of all frames is kept as well.
     static double WorstFrameMs(ChartView& view) {
         double worst = 0;
         for (int i = 0; i < 5; ++i) {
-            const auto start = Clock::now();
+            const auto wall = Clock::now();
+            const double start = ThreadCpuSeconds();
             view.repaint();
-            worst = std::max(worst, Seconds(start) * 1e3);
+            worst = std::max(worst, (ThreadCpuSeconds() - start) * 1e3);
+            worstWallMs = std::max(worstWallMs, Seconds(wall) * 1e3);
         }
         return worst;
     }
+    static inline double worstWallMs = 0;
 
     double SaveSeconds(const std::string& path) {
         dialogs_.saveNames.push_back(path);
@@ -272,6 +280,7 @@ void MeasureFrames(kt::ui::TForm1& form) {
     form.ChartPage().SetPagingOn(true);
     view.showPage(view.pageCount() / 2);
     std::printf("frame_page_ms=%.2f\n", Longrun::WorstFrameMs(view));
+    std::printf("frame_wall_worst_ms=%.2f\n", Longrun::worstWallMs);
     std::fflush(stdout);
 }
 

@@ -72,6 +72,8 @@ void ClipEnds(std::vector<PlotPoint>& points, int columns, bool stairs) {
 ChartView::ChartView(QWidget* parent) : QWidget(parent), animationTimer_(new QTimer(this)) {
     setMouseTracking(false);
     setMinimumSize(200, 150);
+    // Every pixel is painted: nothing needs to be drawn beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     animationTimer_->setTimerType(Qt::PreciseTimer);
     animationTimer_->setInterval(kZoomAnimationMs / kZoomSteps);
     connect(animationTimer_, &QTimer::timeout, this, &ChartView::ZoomAnimationTick);
