@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 
 namespace kt::device {
 
@@ -32,6 +34,13 @@ std::string ResolvePortPath(const std::string& name, const std::string& baseDire
     }
     if (int n = ComPortNumber(name); n > 0) return "/dev/ttyS" + std::to_string(n - 1);
     return "/dev/" + name;
+}
+
+bool IsUsbSerialDevice(const std::string& path) {
+    char resolved[PATH_MAX];
+    const std::string device = realpath(path.c_str(), resolved) != nullptr ? resolved : path;
+    const std::string name = device.substr(device.rfind('/') + 1);
+    return name.starts_with("ttyUSB") || name.starts_with("ttyACM");
 }
 
 }  // namespace kt::device

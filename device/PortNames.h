@@ -16,4 +16,8 @@ int ComPortNumber(const std::string& name);
 // - else /dev/NAME (ttyUSB0, ttyACM0).
 std::string ResolvePortPath(const std::string& name, const std::string& baseDirectory);
 
+// Whether the device a path leads to (links followed) is a USB-serial adapter's line:
+// /dev/ttyUSB* (adapter chips with drivers of their own) or /dev/ttyACM* (CDC ACM).
+bool IsUsbSerialDevice(const std::string& path);
+
 }  // namespace kt::device

@@ -158,6 +158,7 @@ private:
     struct WorkerState;
 
     int StartWorker(int fd, bool exclusive);
+    void AskForLowLatency(int fd) const;
     void LogOpenFailure(const char* name, int result) const;
     void WorkerMain();
     bool ServeRequests(WorkerState& w);

@@ -195,6 +195,19 @@ FileWriteResult WriteFileAtomically(const std::string& path, std::string_view by
     return WriteFileAtomically(path, fill, calls);
 }
 
+FileWriteResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
+                                    const FileSystemCalls& calls) {
+    const FileFiller fill = [&](int fd, const std::string&, std::string&) {
+        int error = 0;
+        produce([&](std::string_view piece) {
+            if (error == 0) error = WriteAll(fd, piece, calls);
+            return error == 0;
+        });
+        return error;
+    };
+    return WriteFileAtomically(path, fill, calls);
+}
+
 FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls) {
     if (path.empty()) return Failure("open", ENOENT, path);

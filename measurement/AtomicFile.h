@@ -48,11 +48,20 @@ using FileFiller = std::function<int(int fd, const std::string& tempPath, std::s
 FileWriteResult WriteFileAtomically(const std::string& path, const FileFiller& fill,
                                     const FileSystemCalls& calls = {});
 
-// Writes `bytes` to `result.path` and fills in a save's result (a struct with `path`,
-// `status`, `error` and `reason`): Written, or the failed write's errno and reason.
-template <class SaveResult>
-SaveResult WriteAndReport(SaveResult result, std::string_view bytes, const FileSystemCalls& calls) {
-    const FileWriteResult write = WriteFileAtomically(result.path, bytes, calls);
+// A file written piece by piece, so that a file of hundreds of megabytes is never held in
+// memory whole: the producer hands each piece to `write`, which returns false once a
+// piece could not be written (the producer should then stop; the save fails).
+using FileWriter = std::function<bool(std::string_view piece)>;
+using FileProducer = std::function<void(const FileWriter& write)>;
+FileWriteResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
+                                    const FileSystemCalls& calls = {});
+
+// Writes `content` (the bytes or their producer) to `result.path` and fills in a save's
+// result (a struct with `path`, `status`, `error` and `reason`): Written, or the failed
+// write's errno and reason.
+template <class SaveResult, class Content>
+SaveResult WriteAndReport(SaveResult result, const Content& content, const FileSystemCalls& calls) {
+    const FileWriteResult write = WriteFileAtomically(result.path, content, calls);
     result.error = write.error;
     result.reason = write.reason;
     if (write.ok()) result.status = SaveResult::Status::Written;

@@ -55,11 +55,15 @@ struct PlotPoint {
     float y;
 };
 
-// The polyline to draw for `series` over the map's range: per non-empty column (from one
-// column before the first to one after the last) its first (lines only), lowest, highest
-// and last point, plus the nearest point on each side of that.
+// The polyline to draw for the points `range` (indices in time order) of `series` over
+// the map's range: per non-empty column (from one column before the first to one after
+// the last) its first (lines only), lowest, highest and last point, plus the nearest
+// point of the range on each side of that. The runs of a series are read merged by time.
 // `out` is cleared first and reused, so drawing allocates nothing once it has grown.
-// Costs O(columns x log n), not O(n).
+// Costs O(columns x runs x log n), not O(n).
+void BuildPolyline(const ChartSeries& series, const ColumnMap& map, LineShape shape,
+                   IndexRange range, std::vector<PlotPoint>& out);
+// The same over all points of the series.
 void BuildPolyline(const ChartSeries& series, const ColumnMap& map, LineShape shape,
                    std::vector<PlotPoint>& out);
 

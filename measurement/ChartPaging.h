@@ -37,10 +37,6 @@ int64_t PageCount(size_t largestShownCount, int pointsPerPage);
 int64_t ClampPage(int64_t page, int64_t pageCount);
 
 // Index range [begin, end) of a series of `count` points on `page` (already clamped).
-struct IndexRange {
-    size_t begin;
-    size_t end;
-};
 IndexRange PageIndices(int64_t page, int pointsPerPage, size_t count);
 
 struct XRange {

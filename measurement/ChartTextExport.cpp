@@ -101,51 +101,99 @@ void AppendY(std::string& out, float y, char decimal) {
     AppendGeneral(out, s, s.exponent < -5, decimal);
 }
 
+// Pieces handed to the writer: a file of tens of millions of rows is never held whole.
+constexpr size_t kPieceBytes = size_t{1} << 20;
+
+// Collects rows and hands them to the writer a piece at a time.
+class PieceSink {
+public:
+    explicit PieceSink(const FileWriter& write) : write_(write) { out_.reserve(kPieceBytes + 256); }
+    std::string& Out() { return out_; }
+    bool Failed() const { return failed_; }
+    void Flush(bool end = false) {
+        if (failed_ || (!end && out_.size() < kPieceBytes)) return;
+        failed_ = !write_(out_);
+        out_.clear();
+    }
+
+private:
+    const FileWriter& write_;
+    std::string out_;
+    bool failed_ = false;
+};
+
 // The rows of one series. The title is converted once; every other cell is ASCII and is
 // appended as it is, so a million points cost no conversion.
 void AppendSeries(const ChartSeries& series, const std::string& title, const Rgb& colour,
-                  Separators s, std::string& out) {
+                  Separators s, PieceSink& sink) {
     const std::string colourText = ColourText(colour);
     char index[24];
-    for (size_t i = 0; i < series.Size(); ++i) {
+    size_t i = 0;
+    std::string& out = sink.Out();
+    series.ForEach([&](double x, float y) {
+        if (sink.Failed()) return;
         out += title;
         out += s.field;
-        out.append(index, std::to_chars(index, index + sizeof index, i).ptr);
+        out.append(index, std::to_chars(index, index + sizeof index, i++).ptr);
         out += s.field;
-        AppendX(out, series.X(i), s.decimal);
+        AppendX(out, x, s.decimal);
         out += s.field;
-        AppendY(out, series.Y(i), s.decimal);
+        AppendY(out, y, s.decimal);
         out += s.field;  // the label is empty
         out += s.field;
         out += colourText;
         out += "\r\n";
-    }
+        sink.Flush();
+    });
 }
 
 }  // namespace
 
-bool BuildChartText(const ChartStore& store, ChartTextLayout layout, std::string& bytes,
-                    std::string& reason) {
-    Windows1250Text file;
-    if (!file.ok()) {
-        reason = file.error();
-        return false;
-    }
+void WriteChartText(const ChartStore& store, ChartTextLayout layout, Windows1250Encoder& encoder,
+                    const FileWriter& write) {
+    PieceSink sink(write);
     const Separators s = SeparatorsOf(layout);
     // The titles are fixed words without separators, quotes or line ends, so no cell
     // ever needs quoting.
     for (const char* name : {"Seria", "Indeks", "X", "Y", "Etykieta"}) {
-        file.Text(name);
-        file.bytes() += s.field;
+        encoder.Append(name, sink.Out());
+        sink.Out() += s.field;
     }
-    file.Line("Kolor");
+    encoder.Append("Kolor", sink.Out());
+    sink.Out() += "\r\n";
     for (int i = 0; i < kSeriesCount; ++i) {
         const SeriesLook& look = kSeriesLooks[static_cast<size_t>(i)];
-        AppendSeries(store.Series(i), file.encoder().Convert(look.title), look.point, s,
-                     file.bytes());
+        AppendSeries(store.Series(i), encoder.Convert(look.title), look.point, s, sink);
     }
-    bytes = std::move(file.bytes());
+    sink.Flush(true);
+}
+
+bool BuildChartText(const ChartStore& store, ChartTextLayout layout, std::string& bytes,
+                    std::string& reason) {
+    Windows1250Encoder encoder;
+    if (!encoder.ok()) {
+        reason = encoder.error();
+        return false;
+    }
+    bytes.clear();
+    WriteChartText(store, layout, encoder, [&bytes](std::string_view piece) {
+        bytes += piece;
+        return true;
+    });
     return true;
+}
+
+std::string RowLimitQuestion(size_t lines) {
+    return "Liczba wierszy w pliku: " + std::to_string(lines) +
+           ".\nProgram arkusza kalkulacyjnego wczyta tylko pierwsze " +
+           std::to_string(kSpreadsheetRowLimit) +
+           " wierszy, pozostałe zostaną obcięte.\nCzy zapisać mimo to?";
+}
+
+size_t ChartTextLines(const ChartStore& store) {
+    size_t lines = 1;  // the titles
+    for (int i = 0; i < kSeriesCount; ++i) lines += store.Series(i).Size();
+    return lines;
 }
 
 std::string ColourText(const Rgb& colour) {

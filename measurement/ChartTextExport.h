@@ -10,16 +10,31 @@
 
 #include <string>
 
+#include "AtomicFile.h"
 #include "ChartStore.h"
+#include "Windows1250.h"
 
 namespace kt::measurement {
 
 enum class ChartTextLayout { Spreadsheet, Csv };
 
+// Writes the file through `write` in pieces of about a megabyte, stopping when a piece is
+// refused; `encoder` must be open.
+void WriteChartText(const ChartStore& store, ChartTextLayout layout, Windows1250Encoder& encoder,
+                    const FileWriter& write);
+
 // Builds the whole file into `bytes`. Fails (false, with the reason) only when the
 // Windows-1250 converter cannot be opened.
 bool BuildChartText(const ChartStore& store, ChartTextLayout layout, std::string& bytes,
                     std::string& reason);
+
+// Lines of that file: the titles and one per point.
+size_t ChartTextLines(const ChartStore& store);
+
+// Rows a spreadsheet program reads of a file; the rest is cut off.
+inline constexpr size_t kSpreadsheetRowLimit = 1048576;
+// The question asked before writing a file of more lines than that.
+std::string RowLimitQuestion(size_t lines);
 
 // "#RRGGBB" in upper-case hexadecimal.
 std::string ColourText(const Rgb& colour);

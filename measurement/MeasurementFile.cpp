@@ -65,42 +65,61 @@ std::string FrequencyText(int64_t periodMs) {
     return text;
 }
 
+// Pieces handed to the writer: big enough that writing costs little per row, small
+// enough that a file of millions of rows is never held in memory whole.
+constexpr size_t kPieceBytes = size_t{1} << 20;
+
 struct Layout {
     const RegistrationTable& table;
     const MeasurementFileInput& input;
     int rowCount;
     WrittenChannels channels;
-    Windows1250Text& file;
+    Windows1250Encoder& encoder;
+    const FileWriter& write;
+    std::string out;
+    bool failed = false;
+
+    // One line given in UTF-8.
+    void Line(std::string_view utf8) {
+        encoder.Append(utf8, out);
+        out += "\r\n";
+    }
+    // Hands the bytes so far to the writer once a piece is full (or at the end). False once
+    // the writer has refused a piece.
+    bool Flush(bool end = false) {
+        if (failed || (!end && out.size() < kPieceBytes)) return !failed;
+        failed = !write(out);
+        out.clear();
+        return !failed;
+    }
 };
 
-void WriteExcel(const Layout& l) {
-    Windows1250Text& f = l.file;
+void WriteExcel(Layout& l) {
     const MeasurementFileInput& in = l.input;
-    f.Line("typ urządzenia=\t" + OneCellText(in.typeName));
-    f.Line("data pomiaru=\t" + OneCellText(in.dateText));
-    f.Line("godzina pomiaru= \t" + OneCellText(in.timeText));
-    f.Line("czas trwania pomiaru=\t" + DotToComma(device::GeneralForm(in.duration, ',')) +
+    l.Line("typ urządzenia=\t" + OneCellText(in.typeName));
+    l.Line("data pomiaru=\t" + OneCellText(in.dateText));
+    l.Line("godzina pomiaru= \t" + OneCellText(in.timeText));
+    l.Line("czas trwania pomiaru=\t" + DotToComma(device::GeneralForm(in.duration, ',')) +
            "\t [s]");
-    f.Line("Ilosc próbek=\t" + std::to_string(l.rowCount - 1));
+    l.Line("Ilosc próbek=\t" + std::to_string(l.rowCount - 1));
     if (in.realTime) {
-        f.Line("Częstotliwość próbkowania=[real time]");
+        l.Line("Częstotliwość próbkowania=[real time]");
     } else {
-        f.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + "\t [ms]");
-        f.Line("Częstotliwość próbkowania=\t" + DotToComma(FrequencyText(in.periodMs)) +
+        l.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + "\t [ms]");
+        l.Line("Częstotliwość próbkowania=\t" + DotToComma(FrequencyText(in.periodMs)) +
                "\t[próbek/sek]");
     }
-    f.Line("");
-    f.Line("");
+    l.Line("");
+    l.Line("");
     std::string titles = "Index\tCzas [s]\t";
     for (int i = 0; i < 3; ++i) {
         if (l.channels.channel[i]) titles += "Czujnik_" + std::to_string(i) + "\t";
     }
-    f.Line(titles + "PK1\tPK2\t");
+    l.Line(titles + "PK1\tPK2\t");
 
-    std::string& out = f.bytes();
-    out.reserve(out.size() + static_cast<size_t>(l.rowCount) * 64);
-    InformationColumn information(l.table, f.encoder());
-    for (int row = 1; row < l.rowCount; ++row) {
+    std::string& out = l.out;
+    InformationColumn information(l.table, l.encoder);
+    for (int row = 1; row < l.rowCount && l.Flush(); ++row) {
         information.Append(out, row);
         out += kTab;
         for (int column = 1; column <= 6; ++column) {
@@ -112,31 +131,30 @@ void WriteExcel(const Layout& l) {
     }
 }
 
-void WriteTextHeader(const Layout& l) {
-    Windows1250Text& f = l.file;
+void WriteTextHeader(Layout& l) {
     const MeasurementFileInput& in = l.input;
     char duration[64];  // a stream's default form (printf's "%g"), with a point in any locale
     *std::to_chars(duration, duration + sizeof duration - 1, in.duration,
                    std::chars_format::general, 6)
          .ptr = '\0';
-    f.Line("typ urządzenia= \t" + OneCellText(in.typeName));
-    f.Line("data pomiaru= \t\t\"" + OneCellText(in.dateText) + "\"");
-    f.Line("godzina pomiaru= \t\"" + OneCellText(in.timeText) + "\"");
-    f.Line("czas trwania pomiaru= \t" + std::string(duration) + " [s]");
-    f.Line("Ilosc próbek= \t\t" + std::to_string(l.rowCount - 1));
+    l.Line("typ urządzenia= \t" + OneCellText(in.typeName));
+    l.Line("data pomiaru= \t\t\"" + OneCellText(in.dateText) + "\"");
+    l.Line("godzina pomiaru= \t\"" + OneCellText(in.timeText) + "\"");
+    l.Line("czas trwania pomiaru= \t" + std::string(duration) + " [s]");
+    l.Line("Ilosc próbek= \t\t" + std::to_string(l.rowCount - 1));
     if (in.realTime) {
-        f.Line("Częstotliwość próbkowania= [real time]");
+        l.Line("Częstotliwość próbkowania= [real time]");
     } else {
-        f.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + " [ms]");
-        f.Line("Częstotliwość próbkowania= \t" + FrequencyText(in.periodMs) + "\t [próbek / sek]");
+        l.Line("Okres próbkowania= \t" + std::to_string(in.periodMs) + " [ms]");
+        l.Line("Częstotliwość próbkowania= \t" + FrequencyText(in.periodMs) + "\t [próbek / sek]");
     }
-    for (int i = 0; i < 4; ++i) f.Line("");
+    for (int i = 0; i < 4; ++i) l.Line("");
 }
 
-void WriteText(const Layout& l) {
+void WriteText(Layout& l) {
     WriteTextHeader(l);
-    std::string& out = l.file.bytes();
-    InformationColumn information(l.table, l.file.encoder());
+    std::string& out = l.out;
+    InformationColumn information(l.table, l.encoder);
     std::string cell;
     information.Append(cell, 1);
     // The information column is as wide as row 1 needs, for the titles and every row.
@@ -152,8 +170,7 @@ void WriteText(const Layout& l) {
     out.append(static_cast<size_t>(ruleLength), '-');
     out += "\r\n";
 
-    out.reserve(out.size() + static_cast<size_t>(l.rowCount) * (ruleLength + 2));
-    for (int row = 1; row < l.rowCount; ++row) {
+    for (int row = 1; row < l.rowCount && l.Flush(); ++row) {
         cell.clear();
         information.Append(cell, row);
         AppendPadCell(out, width, cell);
@@ -184,6 +201,20 @@ WrittenChannels ChannelsToWrite(const RegistrationTable& table, const Measuremen
     return written;
 }
 
+void WriteMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
+                          MeasurementFileFormat format, Windows1250Encoder& encoder,
+                          const FileWriter& write) {
+    Layout layout{table, input, SnapshotRows(table, input), ChannelsToWrite(table, input), encoder,
+                  write, {}};
+    layout.out.reserve(kPieceBytes + 4096);
+    if (format == MeasurementFileFormat::Excel) {
+        WriteExcel(layout);
+    } else {
+        WriteText(layout);
+    }
+    layout.Flush(true);
+}
+
 bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
                           MeasurementFileFormat format, std::string& bytes, std::string& reason) {
     if (format == MeasurementFileFormat::Csv) {
@@ -194,19 +225,16 @@ bool BuildMeasurementFile(const RegistrationTable& table, const MeasurementFileI
         reason = "a workbook is written by name";
         return false;
     }
-    Windows1250Text file;
-    if (!file.ok()) {
-        reason = file.error();
+    Windows1250Encoder encoder;
+    if (!encoder.ok()) {
+        reason = encoder.error();
         return false;
     }
-    const Layout layout{table, input, SnapshotRows(table, input), ChannelsToWrite(table, input),
-                        file};
-    if (format == MeasurementFileFormat::Excel) {
-        WriteExcel(layout);
-    } else {
-        WriteText(layout);
-    }
-    bytes = std::move(file.bytes());
+    bytes.clear();
+    WriteMeasurementFile(table, input, format, encoder, [&bytes](std::string_view piece) {
+        bytes += piece;
+        return true;
+    });
     return true;
 }
 

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "AtomicFile.h"
 #include "RegistrationTable.h"
+#include "Windows1250.h"
 
 namespace kt::measurement {
 
@@ -34,6 +36,12 @@ struct WrittenChannels {
     int count() const { return channel[0] + channel[1] + channel[2]; }
 };
 WrittenChannels ChannelsToWrite(const RegistrationTable& table, const MeasurementFileInput& input);
+
+// Writes a file of the Windows-1250 layouts (`Text`, `Excel`) through `write` in pieces
+// of about a megabyte, stopping when a piece is refused; `encoder` must be open.
+void WriteMeasurementFile(const RegistrationTable& table, const MeasurementFileInput& input,
+                          MeasurementFileFormat format, Windows1250Encoder& encoder,
+                          const FileWriter& write);
 
 // Builds the whole file of a text format (all but `Xlsx`, which is written by name). Fails
 // (false, with the reason) only when the Windows-1250 converter cannot be opened.

@@ -52,12 +52,17 @@ FileWriteResult WriteMeasurementFile(const std::string& path, MeasurementFileFor
         };
         return WriteFileAtomically(path, fill, calls);
     }
-    std::string bytes;
-    std::string reason;
-    if (!BuildMeasurementFile(table, input, format, bytes, reason)) {
-        return FileWriteResult{EIO, "build", reason, path};
+    if (format == MeasurementFileFormat::Csv) {
+        return WriteFileAtomically(path, BuildMeasurementCsv(table, input), calls);
     }
-    return WriteFileAtomically(path, bytes, calls);
+    // The Windows-1250 layouts: millions of rows make hundreds of megabytes, written as
+    // they are made.
+    Windows1250Encoder encoder;
+    if (!encoder.ok()) return FileWriteResult{EIO, "build", encoder.error(), path};
+    const FileProducer produce = [&](const FileWriter& write) {
+        WriteMeasurementFile(table, input, format, encoder, write);
+    };
+    return WriteFileAtomically(path, produce, calls);
 }
 
 MeasurementFileChoice ChooseMeasurementFile(const std::string& name,

@@ -20,8 +20,8 @@ void Widen(MinMax& acc, const MinMax& other) {
     acc.max = std::max(acc.max, other.max);
 }
 
-template <typename T>
-void WidenOver(MinMax& acc, const std::vector<T>& items, size_t begin, size_t end) {
+template <typename Column>
+void WidenOver(MinMax& acc, const Column& items, size_t begin, size_t end) {
     for (size_t i = begin; i < end; ++i) Widen(acc, items[i]);
 }
 
@@ -62,25 +62,7 @@ void MinMaxPyramid::Append(float value, size_t index) {
     }
 }
 
-void MinMaxPyramid::RebuildFrom(const std::vector<float>& values, size_t index) {
-    if (values.empty()) {
-        levels_.clear();
-        return;
-    }
-    if (levels_.empty()) levels_.emplace_back();
-    size_t from = index / kBlock;
-    Summarise(values, kBlock, from, levels_[0]);
-    for (size_t level = 1; levels_[level - 1].size() > kFanOut; ++level) {
-        if (level == levels_.size()) levels_.emplace_back();
-        from /= kFanOut;
-        Summarise(levels_[level - 1], kFanOut, from, levels_[level]);
-    }
-    size_t used = 1;
-    while (used < levels_.size() && levels_[used - 1].size() > kFanOut) ++used;
-    levels_.resize(used);
-}
-
-MinMax MinMaxPyramid::Query(const std::vector<float>& values, size_t begin, size_t end) const {
+MinMax MinMaxPyramid::Query(const ChunkedColumn<float>& values, size_t begin, size_t end) const {
     MinMax acc = kEmpty;
     if (levels_.empty() || end - begin < 2 * kBlock) {
         WidenOver(acc, values, begin, end);

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "ChunkedColumn.h"
+
 namespace kt::measurement {
 
 struct MinMax {
@@ -21,14 +23,11 @@ public:
 
     // Takes in values[index], just appended at the end of the column (index = old size).
     void Append(float value, size_t index);
-    // Recomputes every summary that covers values[index] or anything after it, after the
-    // column changed from there on (a value inserted or removed in the middle).
-    void RebuildFrom(const std::vector<float>& values, size_t index);
     void Clear() { std::vector<std::vector<MinMax>>().swap(levels_); }
 
     // Lowest and highest of values[begin, end); begin < end <= values.size() and the
     // summaries up to date with values.
-    MinMax Query(const std::vector<float>& values, size_t begin, size_t end) const;
+    MinMax Query(const ChunkedColumn<float>& values, size_t begin, size_t end) const;
 
     size_t LevelCount() const { return levels_.size(); }
     size_t MemoryBytes() const;

@@ -22,11 +22,6 @@ constexpr float kRealTimeGuard = 0.05f;
 constexpr double kMargin = 1e-6;
 constexpr int kRateFrames = 10;
 
-// Nearest multiple of 0.01, ties to even.
-double RoundTo2(double x) {
-    return std::nearbyint(x / 0.01) * 0.01;
-}
-
 }  // namespace
 
 SamplingClock::SamplingClock(device::DeviceState& device, device::FrameSender& sender,
@@ -49,13 +44,13 @@ void SamplingClock::OnIdle() {
     // One reading per pass: the time between two readings of the same pass is then
     // counted by the next pass instead of being lost.
     const int64_t now = clock_.NowHundredths();
-    const double step =
-        static_cast<double>(std::max<int64_t>(now - state_.previousClock, 0)) / 100.0;
+    const int64_t hundredths = std::max<int64_t>(now - state_.previousClock, 0);
+    const double step = static_cast<double>(hundredths) / 100.0;
     state_.lastStep = step;
     stepSinceReadout_ += step;
     state_.previousClock = now;
     if (!Sampling()) return;
-    state_.elapsed += step;
+    SetElapsed(state_.elapsedHundredths + hundredths);
     if (realTime_) {
         RealTimePass(step);
     } else {
@@ -107,7 +102,7 @@ bool SamplingClock::RefreshReadouts() {
         rate = DotToComma(text);
     }
     view_.SetSamplesPerSecondText(rate);
-    view_.SetElapsedText(device::GeneralForm(RoundTo2(state_.elapsed), decimalSeparator_));
+    view_.SetElapsedText(device::GeneralForm(state_.elapsed, decimalSeparator_));
     return true;
 }
 
@@ -127,8 +122,13 @@ std::optional<int64_t> SamplingClock::MillisecondsUntilDue() {
     return clock_.MillisecondsUntil(state_.previousClock + hundredths);
 }
 
+void SamplingClock::SetElapsed(int64_t hundredths) {
+    state_.elapsedHundredths = hundredths;
+    state_.elapsed = static_cast<double>(hundredths) / 100.0;
+}
+
 void SamplingClock::BeginRun() {
-    state_.elapsed = 0;
+    SetElapsed(0);
     state_.countdown = 0;  // the first request goes out at the next pass
     ClearRealTimeRate();
 }
@@ -137,7 +137,7 @@ void SamplingClock::BeginRun() {
 // time with the old run's and come out negative.
 void SamplingClock::ClearRealTimeRate() {
     state_.rtFrames = 0;
-    state_.rtLastElapsed = state_.elapsed;
+    state_.rtLastElapsed = state_.elapsedHundredths;
 }
 
 void SamplingClock::ShowLock() {
@@ -172,7 +172,7 @@ void SamplingClock::Start() {
 
 void SamplingClock::Stop() {
     OperatorDecides();
-    stoppedElapsed_ = RunElapsed();
+    stoppedElapsed_ = RunElapsedHundredths();
     BeginRun();
     device_.Device.GO = false;
     phase_ = RunPhase::Stopped;
@@ -211,7 +211,7 @@ void SamplingClock::ResumeAfterReconnection() {
 }
 
 void SamplingClock::ResetElapsed() {
-    state_.elapsed = 0;
+    SetElapsed(0);
     ClearRealTimeRate();
 }
 
@@ -231,9 +231,10 @@ int64_t SamplingClock::SetPeriodMs(int64_t periodMs) {
 void SamplingClock::OnMeasurementFrame() {
     if (!realTime_) return;
     if (++state_.rtFrames < kRateFrames) return;
-    const double meanMs = (state_.elapsed - state_.rtLastElapsed) * 1000.0 * 0.1;
-    view_.SetRealTimePeriodText(device::GeneralForm(RoundTo2(meanMs), decimalSeparator_));
-    state_.rtLastElapsed = state_.elapsed;
+    // Ten answers over that many hundredths: the mean is the same number of milliseconds.
+    const auto meanMs = static_cast<double>(state_.elapsedHundredths - state_.rtLastElapsed);
+    view_.SetRealTimePeriodText(device::GeneralForm(meanMs, decimalSeparator_));
+    state_.rtLastElapsed = state_.elapsedHundredths;
     state_.rtFrames = 0;
 }
 

@@ -27,13 +27,19 @@ inline constexpr int64_t kMaxPeriodMs = 10000000;
 inline constexpr const char* kNoDeviceMessage = "Nie odnaleziono urządznia!";
 
 struct SamplingState {
-    double elapsed = 0;         // seconds of the run; grows only while sampling
+    // The run's time as the clock counts it, in whole hundredths of a second; grows only
+    // while sampling. `elapsed` is the same time in seconds, always elapsedHundredths / 100
+    // (the double nearest to it), never a running sum of steps: a sum of 0.01 steps drifts
+    // by its rounding errors (0.82 became 0.8200000000000005, 4.05 became
+    // 4.049999999999958), and every time text made from it showed that noise.
+    int64_t elapsedHundredths = 0;
+    double elapsed = 0;
     double countdown = 0;       // seconds until the next request, fixed-period mode
     double lastStep = 0;        // seconds measured by the most recent pass
     int64_t previousClock = 0;  // clock reading (hundredths) of the most recent pass
     float rtGuard = 0;          // seconds left for an outstanding real-time request
     int rtFrames = 0;           // answers since the last real-time rate update
-    double rtLastElapsed = 0;   // `elapsed` at the last real-time rate update
+    int64_t rtLastElapsed = 0;  // elapsedHundredths at the last real-time rate update
 };
 
 enum class RunPhase { Stopped, Running, Paused };
@@ -89,8 +95,9 @@ public:
 
     RunPhase Phase() const { return phase_; }
     // The elapsed time of the current run, or after STOP the one the run reached.
-    double RunElapsed() const {
-        return phase_ == RunPhase::Stopped ? stoppedElapsed_ : state_.elapsed;
+    double RunElapsed() const { return static_cast<double>(RunElapsedHundredths()) / 100.0; }
+    int64_t RunElapsedHundredths() const {
+        return phase_ == RunPhase::Stopped ? stoppedElapsed_ : state_.elapsedHundredths;
     }
     const SamplingState& State() const { return state_; }
     const SamplingCounters& Counters() const { return counters_; }
@@ -114,6 +121,7 @@ private:
     void ClearRealTimeRate();
     void ShowLock();
     void FillSample();
+    void SetElapsed(int64_t hundredths);
 
     device::DeviceState& device_;
     device::FrameSender& sender_;
@@ -125,7 +133,7 @@ private:
     SamplingState state_;
     RunPhase phase_ = RunPhase::Stopped;
     bool pausedByLoss_ = false;
-    double stoppedElapsed_ = 0;
+    int64_t stoppedElapsed_ = 0;   // hundredths
     double stepSinceReadout_ = 0;  // time measured by the passes since the last readout tick
     int64_t periodMs_ = kMinPeriodMs;
     bool realTime_ = false;

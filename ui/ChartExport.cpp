@@ -187,12 +187,22 @@ ChartExportResult ExportChart(const std::string& name, ChartExportFormat format,
                                                  std::string& reason) {
             return measurement::WriteChartXlsx(tempPath, store, reason);
         };
-        const measurement::FileWriteResult write =
-            measurement::WriteFileAtomically(result.path, fill, calls);
-        result.error = write.error;
-        result.reason = write.reason;
-        if (write.ok()) result.status = Status::Written;
-        return result;
+        return measurement::WriteAndReport(result, fill, calls);
+    }
+    if (format == ChartExportFormat::Csv || format == ChartExportFormat::Spreadsheet) {
+        // Millions of points make a file of hundreds of megabytes: written as it is made.
+        measurement::Windows1250Encoder encoder;
+        if (!encoder.ok()) {
+            result.reason = encoder.error();
+            return result;
+        }
+        const auto layout = format == ChartExportFormat::Csv
+                                ? measurement::ChartTextLayout::Csv
+                                : measurement::ChartTextLayout::Spreadsheet;
+        const measurement::FileProducer produce = [&](const measurement::FileWriter& write) {
+            measurement::WriteChartText(store, layout, encoder, write);
+        };
+        return measurement::WriteAndReport(result, produce, calls);
     }
     std::string bytes;
     if (!RenderChart(chart, store, format, bytes, result.reason)) return result;
@@ -218,6 +228,14 @@ ChartExportResult ChartExporter::AskAndWrite(const std::vector<ChartExportFormat
     const auto chosen = static_cast<size_t>(choice->filterIndex);
     ChartExportFormat format = formats.at(chosen < formats.size() ? chosen : 0);
     if (formatFromName) format = FormatOfName(choice->fileName, format);
+    // The data as text is read into spreadsheet programs, which stop at their last row.
+    if (format == ChartExportFormat::Csv || format == ChartExportFormat::Spreadsheet) {
+        const size_t lines = measurement::ChartTextLines(store_);
+        if (lines > measurement::kSpreadsheetRowLimit &&
+            !dialogs_.AskYesNo(measurement::RowLimitQuestion(lines))) {
+            return {};
+        }
+    }
     ChartExportResult result;
     {
         const WaitCursor busy;  // a long recording takes a moment to write

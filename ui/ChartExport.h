@@ -2,8 +2,9 @@
 // painted by the chart widget's own painting code as it is shown (page, zoom, hidden
 // series and size), and its data as CSV or as a spreadsheet.
 //
-// Every export is built in memory and written with WriteFileAtomically (temporary file,
-// sync, rename), so a failed export leaves an existing file as it was. A failure comes
+// Every export is written with WriteFileAtomically (temporary file, sync, rename), so a
+// failed export leaves an existing file as it was; pictures are built in memory first, the
+// data as text is written as it is made. A failure comes
 // back with the system's reason; a cancelled dialog writes nothing; a name typed without
 // an extension gets the extension of the format chosen in the dialog.
 #pragma once
@@ -76,7 +77,9 @@ public:
         ChartExportResult other;
     };
     JpegThenExport SaveJpegThenExport();
-    // BitBtn11 "  Zapisz jako excel...".
+    // BitBtn11 "  Zapisz jako excel...". The data as text (here and in the general export
+    // dialog) asks first, through the dialogs' Yes / No question, whether a file of more
+    // lines than a spreadsheet program reads is to be written all the same.
     ChartExportResult SaveSpreadsheet();
 
     // The system calls the writes use (tests inject faults).

@@ -76,7 +76,8 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       dialogs_(options.dialogs),
-      format_(options.numberFormat.value_or(SystemNumberFormat())) {
+      format_(options.numberFormat.value_or(SystemNumberFormat())),
+      hundredths_(options.clock != nullptr ? *options.clock : steadyClock_) {
     if (dialogs_ == nullptr) {
         ownDialogs_ = std::make_unique<QtDialogs>(this);
         dialogs_ = ownDialogs_.get();

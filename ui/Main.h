@@ -75,6 +75,9 @@ struct MainWindowOptions {
     std::optional<device::NumberFormat> numberFormat;
     // Warnings and errors; null: standard error.
     device::Log* log = nullptr;
+    // The sampling clock's time source; null: the steady clock. A driver that feeds
+    // answers faster than real time steps its own.
+    measurement::HundredthsClock* clock = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -188,7 +191,8 @@ private:
 
     // The sampling clock, paced by the idle hook and by a single-shot timer armed for the
     // moment its next request falls due.
-    measurement::SteadyHundredthsClock hundredths_;
+    measurement::SteadyHundredthsClock steadyClock_;
+    measurement::HundredthsClock& hundredths_;
     std::unique_ptr<measurement::IndicatorModel> indicators_;
     measurement::ChartStore chart_;
     // The stored settings as read; the fields without a control of their own (the

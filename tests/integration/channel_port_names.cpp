@@ -49,5 +49,22 @@ TEST(PortNames, WithoutAnEntryComMapsToTtySAndOtherNamesToDev) {
     EXPECT_EQ(ResolvePortPath("COM1", ""), "/dev/ttyS0");
 }
 
+// Whose refusal of low latency is logged: the lines of USB adapters, also behind a link.
+TEST(PortNames, UsbSerialDevicesAreKnownByTheNameTheyLeadTo) {
+    test::TempDir dir;
+    for (const char* name : {"ttyUSB0", "ttyACM12", "ttyS0", "pts"}) {
+        std::ofstream(dir.path() + "/" + name).put('x');
+    }
+    dir.Link("COM1", dir.path() + "/ttyUSB0");
+    dir.Link("COM2", dir.path() + "/ttyS0");
+    const std::pair<std::string, bool> cases[] = {
+        {"/ttyUSB0", true}, {"/ttyACM12", true}, {"/ttyS0", false},  {"/pts", false},
+        {"/COM1", true},    {"/COM2", false},    {"/ttyUSB9", true},  // missing: by its name
+    };
+    for (const auto& [name, usb] : cases) {
+        EXPECT_EQ(IsUsbSerialDevice(dir.path() + name), usb) << name;
+    }
+}
+
 }  // namespace
 }  // namespace kt::device

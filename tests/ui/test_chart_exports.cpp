@@ -383,6 +383,47 @@ private slots:
         QVERIFY2(reason.find("65500") != std::string::npos, reason.c_str());
     }
 
+    // The data as text, one line per point under a line of titles: a file of more lines
+    // than a spreadsheet program reads is written only after a Yes to the question, in
+    // the spreadsheet button and in the general dialog alike.
+    void DataPastTheSpreadsheetRowLimitIsWrittenOnlyAfterAYes() {
+        QTemporaryDir dir;
+        ChartStore store;
+        for (size_t i = 1; i < kSpreadsheetRowLimit; ++i) store.Series(0).Add(i * 0.01, 1);
+        ChartView view;
+        ScriptedDialogs dialogs;
+        ChartExporter exporter(view, store, dialogs);
+        FileSystemCalls full;  // a full disk: a write is tried, and fails at once
+        full.write = [](int, const void*, size_t) -> ssize_t {
+            errno = ENOSPC;
+            return -1;
+        };
+        exporter.setFileSystemCalls(full);
+        using Status = ChartExportResult::Status;
+        struct Case {
+            int points;  // added first
+            bool yes;
+            bool anyFormat;
+            Status status;
+        };
+        const Case cases[] = {{0, false, false, Status::Failed},  // at the limit: no question
+                              {1, false, false, Status::Cancelled},
+                              {0, true, false, Status::Failed},
+                              {0, false, true, Status::Cancelled}};
+        for (const Case& c : cases) {
+            for (int i = 0; i < c.points; ++i) store.Series(4).Add(0, 0);
+            dialogs.answerYes = c.yes;
+            dialogs.Answer(dir.filePath(c.anyFormat ? "w.csv" : "w.xls"), 0);
+            const ChartExportResult result =
+                c.anyFormat ? exporter.ExportInAnyFormat() : exporter.SaveSpreadsheet();
+            QCOMPARE(result.status, c.status);
+        }
+        QCOMPARE(dialogs.questions.size(), size_t(3));
+        QVERIFY(dialogs.questions[0].find("1048577") != std::string::npos);
+        QVERIFY(dialogs.questions[0].find("1048576") != std::string::npos);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    }
+
     // The toolkit's dialog with the export filters: the filter's extension is added
     // before the file is named, and the filter chosen comes back.
     void FileDialogAddsTheFiltersExtension() {

@@ -111,7 +111,9 @@ struct Rig {
     void Click(const char* name) { tab.findChild<QAbstractButton*>(name)->click(); }
     QString Text(const char* name) { return tab.findChild<QLineEdit*>(name)->text(); }
     std::vector<float> Ys(int series) const {
-        return {store.Series(series).Ys().begin(), store.Series(series).Ys().end()};
+        std::vector<float> ys;
+        store.Series(series).ForEach([&](double, float y) { ys.push_back(y); });
+        return ys;
     }
 };
 

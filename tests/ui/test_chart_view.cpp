@@ -105,6 +105,33 @@ private slots:
         QVERIFY(!redNear(RowOf(view, 180)));
     }
 
+    // Page p shows points (p - 1)k .. pk - 1 of each series. A channel recorded during the
+    // second half only has all its 50 points on page 1, beside the first 50 of the output
+    // lines; page 2 holds output points only.
+    void EachSeriesShowsOnlyItsOwnPointsOfThePage() {
+        ChartStore store;
+        for (int i = 0; i < 100; ++i) {
+            store.AppendMeasurement({i * 0.1, {180, 0, 0}, {i >= 50, false, false}, {}}, {50, 0},
+                                    {50, 75});
+        }
+        ChartView view;
+        view.resize(600, 400);
+        view.setStore(&store);
+        view.show();
+        view.setPaging({50, 1});
+        const QRect plot = view.plotRect();
+        const int left = plot.left() + plot.width() / 4, right = plot.left() + plot.width() * 3 / 4;
+        const QColor red(255, 0, 0), orange(255, 128, 0);
+        auto colour = [&](int x, double angle) { return PixelAt(view, {x, RowOf(view, angle)}); };
+        QCOMPARE(colour(left, 75), orange);
+        QVERIFY(colour(right, 75) != orange);  // output points of page 2 stay off page 1
+        QCOMPARE(colour(right, 180), red);
+        view.showPage(2);
+        QCOMPARE(colour(left, 75), orange);
+        QCOMPARE(colour(right, 75), orange);
+        QVERIFY(colour(left, 180) != red && colour(right, 180) != red);
+    }
+
     void PagingCountsShownSeriesAndTracksTheLastPage() {
         ChartStore store;
         Fill(store);

@@ -42,7 +42,7 @@ float Pk1Point(ChartStore& store, const TKonigLiniiForm& form, bool on) {
     // As the chart tab reads them: through the dialog's OutputLineSource side.
     const OutputLineSource& lines = form;
     store.AppendMeasurement({0, {}, {}, {on, on}}, lines.Line(0), lines.Line(1));
-    return store.Series(kSeriesPK1).Ys().back();
+    return store.Series(kSeriesPK1).Y(store.Series(kSeriesPK1).Size() - 1);
 }
 
 }  // namespace
@@ -82,7 +82,8 @@ private slots:
         ChartStore store;
         QCOMPARE(Pk1Point(store, form, false), 0.f);
         QCOMPARE(Pk1Point(store, form, true), 50.f);
-        QCOMPARE(store.Series(kSeriesPK2).Ys(), (std::vector<float>{75, 125}));
+        QCOMPARE(store.Series(kSeriesPK2).Y(0), 75.f);
+        QCOMPARE(store.Series(kSeriesPK2).Y(1), 125.f);
         form.show();
         QCOMPARE(Pk1Point(store, form, true), 100.f);
         QCOMPARE(Pk1Point(store, form, false), 0.f);

@@ -11,6 +11,7 @@
 
 #include "ChartDecimation.h"
 #include "ChartPaging.h"
+#include "ChartRaster.h"
 #include "ChartStore.h"
 
 using namespace kt::measurement;
@@ -29,9 +30,25 @@ void ReferenceAdd(Reference& ref, double x, float y) {
     ref.insert(ref.begin() + static_cast<std::ptrdiff_t>(at), {x, y});
 }
 
-void ExpectSameAsReference(const ChartSeries& s, const Reference& ref) {
+// The points of a series in time order.
+Reference Points(const ChartSeries& s) {
+    Reference points;
+    s.ForEach([&](double x, float y) { points.emplace_back(x, y); });
+    return points;
+}
+
+std::vector<float> Ys(const ChartSeries& s) {
+    std::vector<float> ys;
+    s.ForEach([&](double, float y) { ys.push_back(y); });
+    return ys;
+}
+
+// In order, and point by point where it is looked up by index.
+void ExpectSameAsReference(const ChartSeries& s, const Reference& ref, std::mt19937& rng) {
     ASSERT_EQ(s.Size(), ref.size());
-    for (size_t i = 0; i < ref.size(); ++i) {
+    ASSERT_EQ(Points(s), ref);
+    for (int k = 0; k < 200 && !ref.empty(); ++k) {
+        const size_t i = k < 2 ? (k == 0 ? 0 : ref.size() - 1) : rng() % ref.size();
         ASSERT_EQ(s.X(i), ref[i].first) << i;
         ASSERT_EQ(s.Y(i), ref[i].second) << i;
     }
@@ -39,13 +56,13 @@ void ExpectSameAsReference(const ChartSeries& s, const Reference& ref) {
 
 void ExpectRangesMatchBruteForce(const ChartSeries& s, std::mt19937& rng, int ranges) {
     if (s.Empty()) return;
+    const std::vector<float> ys = Ys(s);
     for (int r = 0; r < ranges; ++r) {
         // Mix short ranges with long ones so every level of the summaries is used.
         const size_t n = s.Size();
         const size_t length = 1 + (r % 3 == 0 ? rng() % std::min<size_t>(n, 80) : rng() % n);
         const size_t begin = rng() % (n - length + 1);
-        const auto [lo, hi] =
-            std::minmax_element(s.Ys().begin() + begin, s.Ys().begin() + begin + length);
+        const auto [lo, hi] = std::minmax_element(ys.begin() + begin, ys.begin() + begin + length);
         const MinMax got = s.YRange(begin, begin + length);
         ASSERT_EQ(got.min, *lo) << begin << "+" << length;
         ASSERT_EQ(got.max, *hi) << begin << "+" << length;
@@ -67,7 +84,7 @@ TEST(ChartStoreSeries, InsertionFollowsTheRuleAndMergesRunsByTime) {
             ASSERT_TRUE(series.Add(t, y));
             ReferenceAdd(ref, t, y);
         }
-        ExpectSameAsReference(series, ref);
+        ExpectSameAsReference(series, ref, rng);
         ExpectRangesMatchBruteForce(series, rng, 200);
     }
 }
@@ -89,11 +106,36 @@ TEST(ChartStoreSeries, SummariesMatchBruteForceThroughAppendsInsertsAndClear) {
         ASSERT_TRUE(series.Add(x, k % 2 ? -5000.f - k : 5000.f + k));
     }
     ExpectRangesMatchBruteForce(series, rng, 1000);
-    EXPECT_TRUE(std::is_sorted(series.Xs().begin(), series.Xs().end()));
+    const Reference points = Points(series);
+    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                               [](const auto& a, const auto& b) { return a.first < b.first; }));
     series.Clear();
     EXPECT_EQ(series.MemoryBytes(), 0u);
     for (int i = 0; i < 100; ++i) series.Add(i, static_cast<float>(i % 7));
     ExpectRangesMatchBruteForce(series, rng, 100);
+}
+
+// X is mostly the elapsed time, whole hundredths: kept in 4 bytes a point instead of 8,
+// and read back as the very same doubles, also after a chunk has met another value.
+TEST(ChartStoreSeries, TimesOfWholeHundredthsTakeHalfTheMemoryAndStayExact) {
+    ChartSeries whole, other, mixed;
+    Reference ref;
+    for (int n = -5; n < 40000; ++n) {
+        const auto y = static_cast<float>(n % 360);
+        whole.Add(n / 100.0, y);
+        other.Add(n / 100.0 + 1e-9, y);
+        const double x = n == 20000 ? n / 100.0 + 1e-9 : n / 100.0;  // one that is not
+        mixed.Add(x, y);
+        ReferenceAdd(ref, x, y);
+    }
+    std::mt19937 rng(5);
+    ExpectSameAsReference(mixed, ref, rng);
+    EXPECT_LT(whole.MemoryBytes() * 4, other.MemoryBytes() * 3);  // 8 bytes a point, not 12
+    ChartSeries zero;
+    zero.Add(-0.0, 1);
+    zero.Add(1e15, 1);  // beyond what counts of hundredths hold
+    EXPECT_TRUE(std::signbit(zero.X(0)));
+    EXPECT_EQ(zero.X(1), 1e15);
 }
 
 TEST(ChartStoreSeries, NonFiniteValuesAreNeverStored) {
@@ -122,12 +164,11 @@ TEST(ChartStoreSeries, MeasurementsGoToActiveChannelsAndOutputLevels) {
     const OutputLine pk1{50, 0}, pk2{50, 75};  // the dialog's start values
     store.AppendMeasurement({0.1, {1, 2, 3}, {true, false, true}, {false, false}}, pk1, pk2);
     store.AppendMeasurement({0.2, {4, 5, 6}, {true, false, true}, {true, true}}, pk1, pk2);
-    EXPECT_EQ(store.Series(0).Ys(), (std::vector<float>{1, 4}));
+    EXPECT_EQ(Ys(store.Series(0)), (std::vector<float>{1, 4}));
     EXPECT_TRUE(store.Series(1).Empty());
-    EXPECT_EQ(store.Series(2).Ys(), (std::vector<float>{3, 6}));
-    EXPECT_EQ(store.Series(kSeriesPK1).Ys(), (std::vector<float>{0, 50}));
-    EXPECT_EQ(store.Series(kSeriesPK2).Ys(), (std::vector<float>{75, 125}));
-    EXPECT_EQ(store.Series(kSeriesPK2).Xs(), (std::vector<double>{0.1, 0.2}));
+    EXPECT_EQ(Ys(store.Series(2)), (std::vector<float>{3, 6}));
+    EXPECT_EQ(Ys(store.Series(kSeriesPK1)), (std::vector<float>{0, 50}));
+    EXPECT_EQ(Points(store.Series(kSeriesPK2)), (Reference{{0.1, 75}, {0.2, 125}}));
     EXPECT_EQ(OutputLevel({2000000000, 2000000000}, true), 4e9f);  // no int overflow
 
     store.Clear();  // start, a few answers, stop: nothing left to draw or export
@@ -224,11 +265,16 @@ struct View {
     long Row(float y) const { return std::lround((y - yLow) * rowsPerUnit); }
 };
 
-Bitmap DrawEveryPoint(const ChartSeries& s, const View& v, LineShape shape, Pen pen) {
+Bitmap DrawEveryPoint(const ChartSeries& s, IndexRange range, const View& v, LineShape shape,
+                      Pen pen) {
     PixelPath path;
-    for (size_t i = 0; i < s.Size(); ++i) {
-        path.emplace_back(static_cast<long>(v.map.ColumnOf(s.X(i))), v.Row(s.Y(i)));
-    }
+    size_t i = 0;
+    s.ForEach([&](double x, float y) {
+        if (i >= range.begin && i < range.end) {
+            path.emplace_back(static_cast<long>(v.map.ColumnOf(x)), v.Row(y));
+        }
+        ++i;
+    });
     Bitmap bitmap(v.map.Columns(), v.height);
     DrawPath(bitmap, path, shape, pen);
     return bitmap;
@@ -271,7 +317,7 @@ ChartSeries RandomSeries(std::mt19937& rng, LineShape shape) {
     for (int i = 0; i < n; ++i) {
         const double dice = unit(rng);
         t += dice < 0.1 ? 0.0 : dice < 0.12 ? 30 * unit(rng) : 0.05 * unit(rng);
-        if (dice > 0.9995) t *= unit(rng);  // a run merged into the old one
+        if (dice > 0.999) t *= unit(rng);  // a run merged into the old one
         if (shape == LineShape::Stairs) {
             const float levels[] = {0, 50, 75, 125};
             if (unit(rng) < 0.05) y = dice < 0.9 ? levels[rng() % 4] : float(400 * unit(rng));
@@ -302,6 +348,40 @@ View RandomView(std::mt19937& rng, const ChartSeries& s) {
     return {ColumnMap(x0, x1, columns), 40, -20.0 + 40 * unit(rng), rowsPerUnit};
 }
 
+// The spans drawn from the polyline are those drawn from every point of the range, and
+// they make a connected line from the first column it covers to the last.
+void ExpectSameSpans(const ChartSeries& s, IndexRange range, const std::vector<PlotPoint>& polyline,
+                     const View& v, LineShape shape) {
+    auto spans = [&](const std::vector<PixelVertex>& vertices) {
+        ColumnSpans out;
+        out.Reset(v.map.Columns(), 0, static_cast<int>(v.height) - 1);
+        out.AddPolyline(vertices, shape);
+        return out;
+    };
+    std::vector<PixelVertex> every, reduced;
+    size_t i = 0;
+    s.ForEach([&](double x, float y) {
+        if (i >= range.begin && i < range.end) {
+            every.push_back({v.map.ColumnOf(x), (y - v.yLow) * v.rowsPerUnit});
+        }
+        ++i;
+    });
+    for (const PlotPoint& p : polyline)
+        reduced.push_back({p.column, (p.y - v.yLow) * v.rowsPerUnit});
+    const ColumnSpans a = spans(every), b = spans(reduced);
+    int first = v.map.Columns() + 1, last = -2;
+    for (int c = -1; c <= v.map.Columns(); ++c) {
+        ASSERT_EQ(a.At(c).top, b.At(c).top) << c;
+        ASSERT_EQ(a.At(c).bottom, b.At(c).bottom) << c;
+        if (!a.At(c).Empty()) first = std::min(first, c), last = c;
+    }
+    for (int c = first; c < last; ++c) {
+        const ColumnSpan here = a.At(c), next = a.At(c + 1);
+        ASSERT_FALSE(next.Empty()) << c;
+        ASSERT_TRUE(next.top <= here.bottom + 1 && here.top <= next.bottom + 1) << c;
+    }
+}
+
 void CheckAgainstEveryPoint(LineShape shape, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<PlotPoint> polyline;
@@ -309,11 +389,18 @@ void CheckAgainstEveryPoint(LineShape shape, unsigned seed) {
         const ChartSeries s = RandomSeries(rng, shape);
         const View v = RandomView(rng, s);
         ASSERT_TRUE(v.map.Valid());
-        BuildPolyline(s, v.map, shape, polyline);
+        // Every point, or a page of them (indices in time order, across merged runs).
+        IndexRange range{0, s.Size()};
+        if (trial % 2 == 1 && !s.Empty()) {
+            range.begin = rng() % s.Size();
+            range.end = range.begin + 1 + rng() % (s.Size() - range.begin);
+        }
+        BuildPolyline(s, v.map, shape, range, polyline);
         ASSERT_LE(polyline.size(), 4u * (v.map.Columns() + 2) + 2) << trial;
-        ASSERT_EQ(polyline.empty(), s.Empty());
+        ASSERT_EQ(polyline.empty(), range.begin == range.end);
+        ExpectSameSpans(s, range, polyline, v, shape);
         for (Pen pen : {Pen::Thin, Pen::Square, Pen::Directional}) {
-            const int distance = PixelDistance(DrawEveryPoint(s, v, shape, pen),
+            const int distance = PixelDistance(DrawEveryPoint(s, range, v, shape, pen),
                                                DrawPolyline(polyline, v, shape, pen));
             // Equal pixels for the thin and the square pen; the directional pen gives a
             // dropped repeat of a point a different stamp, one pixel off at most.

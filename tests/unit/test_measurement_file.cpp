@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FakeDateTimeTexts.h"
+#include "FilledTable.h"
 #include "MeasurementFile.h"
 #include "MeasurementFileSave.h"
 #include "TempFolder.h"
@@ -319,6 +320,30 @@ TEST(MeasurementFileSave, WritesTheBuiltBytesUnderTheChosenName) {
 ssize_t DiskFull(int, const void*, size_t) {
     errno = ENOSPC;
     return -1;
+}
+
+// A big table is written in pieces as it is made: the file is the bytes built whole, and
+// a disk that fills up after the first piece leaves the previous file as it was.
+TEST(MeasurementFileSave, FileOfManyPiecesIsWrittenWholeOrNotAtAll) {
+    TempFolder dir;
+    const kt::test::FilledTable big(40000);
+    const std::string bytes = big.Bytes();
+    ASSERT_GT(bytes.size(), 2u << 20);
+    ASSERT_TRUE(big.Save(dir / "big.txt").written());
+    EXPECT_EQ(ReadBytes(dir / "big.txt"), bytes);
+    static size_t written;
+    written = 0;
+    FileSystemCalls fillsUp;
+    fillsUp.write = [](int fd, const void* data, size_t size) -> ssize_t {
+        if (written > 0) return DiskFull(fd, data, size);
+        written += size;
+        return ::write(fd, data, size);
+    };
+    const MeasurementSaveResult result = big.Save(dir / "big.txt", fillsUp);
+    EXPECT_EQ(result.error, ENOSPC);
+    EXPECT_GT(written, 0u);
+    EXPECT_EQ(ReadBytes(dir / "big.txt"), bytes);
+    EXPECT_EQ(dir.Entries(), (std::set<std::string>{"big.txt"}));
 }
 
 TEST(MeasurementFileSave, FailedSaveReturnsTheReasonAndKeepsThePreviousFile) {

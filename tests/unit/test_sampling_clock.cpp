@@ -2,14 +2,18 @@
 
 #include <limits>
 
+#include "ChartTextExport.h"
 #include "Decoder.h"
+#include "FakeDateTimeTexts.h"
 #include "Fakes.h"
 #include "Frames.h"
+#include "MeasurementFile.h"
 #include "SamplingClock.h"
 
 using namespace kt::measurement;
 using kt::device::DeviceState;
 using kt::device::TypeStatus;
+using kt::test::FakeDateTimeTexts;
 
 namespace {
 
@@ -206,15 +210,34 @@ TEST_F(SamplingClockTest, RealTimeAnswersAreRequestedAgainAtOnceAndRateIsShownPe
     EXPECT_EQ(view.rtPeriods.size(), 3u);
 }
 
-TEST_F(SamplingClockTest, ElapsedTextIsRoundedToHundredths) {
+// The run's time is whole hundredths: after n passes of one hundredth it is exactly the
+// double of n / 100, so the texts made from it read as that. A running sum of 0.01 steps
+// was 0.8200000000000005 after 82 passes (a chart point exported as "0,820000000000001")
+// and 4.049999999999958 after 405 (a file header saying "4,04999999999996").
+TEST_F(SamplingClockTest, ElapsedTimeIsWholeHundredthsWithoutBinaryNoise) {
     sampling.Start();
-    for (int i = 0; i < 100; ++i) Pass(1);  // 100 x 0.01 is not exactly 1 in binary
-    sampling.RefreshReadouts();
-    EXPECT_EQ(view.elapsed, "1");
+    ChartStore chart;
+    for (int n = 1; n <= 500; ++n) {
+        Pass(1);
+        ASSERT_EQ(sampling.State().elapsed, n / 100.0) << n;
+        if (n == 82) chart.Series(0).Add(sampling.State().elapsed, 1);
+        if (n == 100 || n == 405) {
+            sampling.RefreshReadouts();
+            EXPECT_EQ(view.elapsed, n == 100 ? "1" : "4,05");
+        }
+    }
+    std::string text, reason;
+    ASSERT_TRUE(BuildChartText(chart, ChartTextLayout::Spreadsheet, text, reason));
+    EXPECT_NE(text.find("\t0\t0,82\t1\t"), std::string::npos) << text;
     Pass(25);
-    sampling.RefreshReadouts();
-    EXPECT_EQ(view.elapsed, "1,25");
     sampling.Stop();
+    const FakeDateTimeTexts dates;
+    const RegistrationTable table(dates);
+    MeasurementFileInput input;
+    input.duration = sampling.RunElapsed();
+    ASSERT_TRUE(BuildMeasurementFile(table, input, MeasurementFileFormat::Excel, text, reason));
+    EXPECT_NE(text.find("pomiaru=\t5,25\t [s]"), std::string::npos) << text;
+
     SamplingClock dotted(device, sender, dialogs, view, clock, '.');
     dotted.Pause();
     clock.now += 7;

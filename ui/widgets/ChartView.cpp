@@ -3,10 +3,12 @@
 #include <QLinearGradient>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace kt::measurement;
 
@@ -70,6 +72,8 @@ void ClipEnds(std::vector<PlotPoint>& points, int columns, bool stairs) {
 ChartView::ChartView(QWidget* parent) : QWidget(parent), animationTimer_(new QTimer(this)) {
     setMouseTracking(false);
     setMinimumSize(200, 150);
+    // Every pixel is painted: nothing needs to be drawn beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     animationTimer_->setTimerType(Qt::PreciseTimer);
     animationTimer_->setInterval(kZoomAnimationMs / kZoomSteps);
     connect(animationTimer_, &QTimer::timeout, this, &ChartView::ZoomAnimationTick);
@@ -239,11 +243,60 @@ void ChartView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect plot = plotRect();
     const Ranges r = ViewRanges();
+    // The frame is an image of the widget's own pixels: on a screen that scales them, or
+    // for painters that record (SVG, PDF), every part is drawn as commands instead.
+    if (p.paintEngine() != nullptr && p.paintEngine()->type() == QPaintEngine::Raster &&
+        p.device()->devicePixelRatio() == 1) {
+        PaintFrame(r, plot);
+        p.drawImage(0, 0, frame_);
+        return;
+    }
+    PaintStatic(p, r, plot);
+    for (int i = 0; i < kSeriesCount; ++i) {
+        if (!shown_[static_cast<size_t>(i)] || !SeriesSpans(i, r, plot)) continue;
+        const QColor colour = Colour(kSeriesLooks[static_cast<size_t>(i)].line);
+        for (int c = -1; c <= spans_.Columns(); ++c) {
+            const ColumnSpan span = spans_.At(c);
+            if (span.Empty()) continue;
+            const QRect stamp(plot.left() + c, span.top - 1, 2, span.bottom - span.top + 2);
+            p.fillRect(stamp.intersected(plot), colour);
+        }
+    }
+    PaintOverlay(p);
+}
+
+// The background, grid and titles change only with the size and the ranges shown: they
+// are painted once into an image, and every frame starts from a copy of it.
+void ChartView::PaintFrame(const Ranges& r, const QRect& plot) {
+    const BackgroundKey key{size(), r.x0, r.x1, r.y0, r.y1};
+    if (!(background_.size() == size() && key == backgroundKey_)) {
+        background_ = QImage(size(), QImage::Format_RGB32);
+        QPainter b(&background_);
+        b.setFont(font());
+        PaintStatic(b, r, plot);
+        backgroundKey_ = key;
+    }
+    if (frame_.size() != size()) frame_ = QImage(size(), QImage::Format_RGB32);
+    std::memcpy(frame_.bits(), background_.constBits(),
+                static_cast<size_t>(background_.sizeInBytes()));
+    for (int i = 0; i < kSeriesCount; ++i) {
+        if (!shown_[static_cast<size_t>(i)] || !SeriesSpans(i, r, plot)) continue;
+        FillSpans(Colour(kSeriesLooks[static_cast<size_t>(i)].line).rgb(), plot);
+    }
+    QPainter q(&frame_);
+    q.setFont(font());
+    PaintOverlay(q);
+}
+
+void ChartView::PaintStatic(QPainter& p, const Ranges& r, const QRect& plot) const {
     PaintBackground(p);
     PaintGrid(p, r, plot);
-    PaintSeries(p, r, plot);
+    PaintTitles(p, plot);
+}
+
+void ChartView::PaintOverlay(QPainter& p) const {
     PaintLegend(p);
-    PaintTitlesAndPage(p, plot);
+    PaintPageText(p);
     if (dragStart_) {
         p.setPen(QColor(128, 128, 255));
         p.setBrush(QColor(128, 0, 255));
@@ -308,39 +361,43 @@ void ChartView::PaintGrid(QPainter& p, const Ranges& r, const QRect& plot) const
         });
 }
 
-void ChartView::PaintSeries(QPainter& p, const Ranges& r, const QRect& plot) {
-    if (!store_) return;
+// The spans of series i as shown: the points of the page (all without paging), decimated
+// over the plot's columns. False when nothing of it is to be drawn.
+bool ChartView::SeriesSpans(int i, const Ranges& r, const QRect& plot) {
+    if (!store_) return false;
+    const bool stairs = kSeriesLooks[static_cast<size_t>(i)].stairs;
+    const ChartSeries& series = store_->Series(i);
     const ColumnMap map(r.x0, r.x1, plot.width());
-    p.save();
-    p.setClipRect(plot);
-    for (int i = 0; i < kSeriesCount; ++i) {
-        const SeriesLook& look = kSeriesLooks[static_cast<size_t>(i)];
-        if (!shown_[static_cast<size_t>(i)]) continue;
-        BuildPolyline(store_->Series(i), map, look.stairs ? LineShape::Stairs : LineShape::Line,
-                      polyline_);
-        ClipEnds(polyline_, plot.width(), look.stairs);
-        polygon_.clear();
-        for (const PlotPoint& point : polyline_) {
-            const QPointF at(plot.left() + point.column, PixelY(point.y, r, plot));
-            if (look.stairs && !polygon_.isEmpty()) polygon_.append({at.x(), polygon_.last().y()});
-            polygon_.append(at);
-        }
-        // A two-pixel line as the one-pixel line stamped 2 x 2: four thin passes cost far
-        // less than stroking a wide pen along thousands of overlapping vertical runs. The
-        // stamp grows upwards, so a line on the bottom row keeps both of its rows.
-        p.setPen(QPen(Colour(look.line), 0));
-        for (const QPointF shift : {QPointF(0, 0), QPointF(1, 0), QPointF(0, -1), QPointF(1, -1)}) {
-            p.save();
-            p.translate(shift);
-            if (polygon_.size() == 1) {
-                if (plot.contains(polygon_.first().toPoint())) p.drawPoint(polygon_.first());
-            } else {
-                p.drawPolyline(polygon_);
-            }
-            p.restore();
+    const IndexRange page = PageIndices(currentPage(), paging_.pointsPerPage, series.Size());
+    BuildPolyline(series, map, stairs ? LineShape::Stairs : LineShape::Line, page, polyline_);
+    if (polyline_.empty()) return false;
+    ClipEnds(polyline_, plot.width(), stairs);
+    vertices_.clear();
+    for (const PlotPoint& point : polyline_) {
+        vertices_.push_back({point.column, PixelY(point.y, r, plot)});
+    }
+    spans_.Reset(plot.width(), plot.top(), plot.bottom());
+    spans_.AddPolyline(vertices_, stairs ? LineShape::Stairs : LineShape::Line);
+    return true;
+}
+
+// A two-pixel line: every pixel of the one-pixel spans stamped 2 x 2, growing to the right
+// and upwards (so a line on the plot's last row keeps both of its rows), written straight
+// into the frame's rows.
+void ChartView::FillSpans(QRgb colour, const QRect& plot) {
+    uchar* bits = frame_.bits();
+    const qsizetype stride = frame_.bytesPerLine();
+    for (int c = -1; c <= spans_.Columns(); ++c) {
+        const ColumnSpan span = spans_.At(c);
+        if (span.Empty()) continue;
+        const int top = std::max(span.top - 1, plot.top());
+        const int bottom = std::min(span.bottom, plot.bottom());
+        for (int x = plot.left() + c; x <= plot.left() + c + 1; ++x) {
+            if (x < plot.left() || x > plot.right()) continue;
+            uchar* at = bits + static_cast<qsizetype>(top) * stride + x * 4;
+            for (int y = top; y <= bottom; ++y, at += stride) *reinterpret_cast<QRgb*>(at) = colour;
         }
     }
-    p.restore();
 }
 
 void ChartView::PaintLegend(QPainter& p) const {
@@ -365,7 +422,7 @@ void ChartView::PaintLegend(QPainter& p) const {
     }
 }
 
-void ChartView::PaintTitlesAndPage(QPainter& p, const QRect& plot) const {
+void ChartView::PaintTitles(QPainter& p, const QRect& plot) const {
     const QFontMetrics metrics(font());
     p.setPen(Qt::white);
     p.drawText(QRect(plot.left(), height() - metrics.height() - 2, plot.width(), metrics.height()),
@@ -377,9 +434,21 @@ void ChartView::PaintTitlesAndPage(QPainter& p, const QRect& plot) const {
         QRectF(-plot.height() / 2.0, -metrics.height() / 2.0, plot.height(), metrics.height()),
         Qt::AlignCenter, QStringLiteral("kąt [ °]"));
     p.restore();
+}
+
+void ChartView::PaintPageText(QPainter& p) const {
+    const QFontMetrics metrics(font());
+    p.setPen(Qt::white);
     const QString page = QStringLiteral("Page %1 of %2").arg(currentPage()).arg(pageCount());
     p.drawText(QRect(0, height() - metrics.height() - 2, width() - kRightSpace, metrics.height()),
                Qt::AlignRight, page);
+}
+
+void ChartView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::LocaleChange) {
+        background_ = QImage();  // painted again with the new font or number format
+    }
+    QWidget::changeEvent(event);
 }
 
 void ChartView::mousePressEvent(QMouseEvent* event) {

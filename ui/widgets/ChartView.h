@@ -2,11 +2,13 @@
 // navy background, with a legend whose check boxes hide or show series, axes with grids,
 // paging by point count with "Page %d of %d", and rubber-band zoom with undo, both moving
 // to their view in 50 frames over about a quarter of a second. Each series is drawn from
-// its decimated polyline, so a frame costs the same at a thousand points as at a million.
+// its decimated polyline as one vertical span of pixels per column, so a frame costs the
+// same at a thousand points as at millions, turning and wrapping angles included; the
+// background, grid and titles are kept as an image between frames.
 #pragma once
 
 #include <QElapsedTimer>
-#include <QPolygonF>
+#include <QImage>
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
@@ -15,6 +17,7 @@
 
 #include "ChartDecimation.h"
 #include "ChartPaging.h"
+#include "ChartRaster.h"
 #include "ChartStore.h"
 
 class QTimer;
@@ -79,11 +82,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Ranges {
         double x0, x1;  // seconds
         double y0, y1;  // degrees
+    };
+    // What the cached background was painted for.
+    struct BackgroundKey {
+        QSize size;
+        double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+        bool operator==(const BackgroundKey&) const = default;
     };
 
     // A zoom or undo zoom under way: the frames go from `from` to `to` in kZoomSteps steps.
@@ -100,11 +110,16 @@ private:
     double PixelY(double y, const Ranges& r, const QRect& plot) const;
     double ValueY(double pixel, const Ranges& r, const QRect& plot) const;
 
+    void PaintFrame(const Ranges& r, const QRect& plot);
+    void PaintStatic(QPainter& p, const Ranges& r, const QRect& plot) const;
+    void PaintOverlay(QPainter& p) const;
     void PaintBackground(QPainter& p) const;
     void PaintGrid(QPainter& p, const Ranges& r, const QRect& plot) const;
-    void PaintSeries(QPainter& p, const Ranges& r, const QRect& plot);
+    bool SeriesSpans(int i, const Ranges& r, const QRect& plot);
+    void FillSpans(QRgb colour, const QRect& plot);
     void PaintLegend(QPainter& p) const;
-    void PaintTitlesAndPage(QPainter& p, const QRect& plot) const;
+    void PaintTitles(QPainter& p, const QRect& plot) const;
+    void PaintPageText(QPainter& p) const;
 
     const kt::measurement::ChartStore* store_ = nullptr;
     kt::measurement::SeriesMask shown_ = kt::measurement::kAllSeriesShown;
@@ -118,5 +133,9 @@ private:
     QRect dragRect_;
     // Reused between frames so painting allocates nothing once they have grown.
     std::vector<kt::measurement::PlotPoint> polyline_;
-    QPolygonF polygon_;
+    std::vector<kt::measurement::PixelVertex> vertices_;
+    kt::measurement::ColumnSpans spans_;
+    QImage background_;
+    BackgroundKey backgroundKey_;
+    QImage frame_;
 };
