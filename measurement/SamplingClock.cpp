@@ -217,10 +217,10 @@ void SamplingClock::ResetElapsed() {
 
 void SamplingClock::RestoreStopped(double elapsed) {
     if (phase_ != RunPhase::Stopped) return;
-    stoppedElapsed_ = elapsed;
-    state_.elapsed = elapsed;
+    SetElapsed(std::llround(elapsed * 100.0));
+    stoppedElapsed_ = state_.elapsedHundredths;
     ClearRealTimeRate();
-    view_.SetElapsedText(device::GeneralForm(RoundTo2(elapsed), decimalSeparator_));
+    view_.SetElapsedText(device::GeneralForm(state_.elapsed, decimalSeparator_));
 }
 
 int64_t SamplingClock::SetPeriodMs(int64_t periodMs) {

@@ -147,8 +147,13 @@ TEST_F(JournalRun, ReadBackItRebuildsTheTableAndTheChartExactly) {
     }
     EXPECT_EQ(back.ColumnWidth(0), 160);
     for (int i = 0; i < kSeriesCount; ++i) {
-        EXPECT_EQ(backChart.Series(i).Xs(), chart.Series(i).Xs()) << i;
-        EXPECT_EQ(backChart.Series(i).Ys(), chart.Series(i).Ys()) << i;
+        const ChartSeries& got = backChart.Series(i);
+        const ChartSeries& want = chart.Series(i);
+        ASSERT_EQ(got.Size(), want.Size()) << i;
+        for (size_t p = 0; p < want.Size(); ++p) {
+            ASSERT_EQ(got.X(p), want.X(p)) << i << "," << p;
+            ASSERT_EQ(got.Y(p), want.Y(p)) << i << "," << p;
+        }
     }
     EXPECT_EQ(scan.settings.periodMs, 250u);
     EXPECT_EQ(scan.settings.boxes, table.boxes());
