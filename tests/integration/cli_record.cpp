@@ -260,5 +260,5 @@ TEST_F(CliRecordTest, AKilledRunIsRecoveredFromItsJournal) {
     EXPECT_EQ(Run("recover other.journal --out x.txt").exitCode, 5);
     EXPECT_EQ(Run("recover missing.journal --out x.txt").exitCode, 5);
     EXPECT_EQ(Run("recover run.txt.journal").exitCode, 2);
-    EXPECT_EQ(Run("recover --out x.csv run.txt.journal").exitCode, 2);
+    EXPECT_EQ(Run("recover --out x.pdf run.txt.journal").exitCode, 2);
 }
