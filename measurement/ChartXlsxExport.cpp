@@ -1,11 +1,10 @@
 #include "ChartXlsxExport.h"
 
-#include <xlsxwriter.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "ChartTextExport.h"
+#include "XlsxWorkbook.h"
 
 namespace kt::measurement {
 
@@ -32,13 +31,9 @@ int WriteChartXlsx(const std::string& path, const ChartStore& store, std::string
     if (rowsPerSheet == 0) rowsPerSheet = LXW_ROW_MAX - 1;
     size_t points = 0;
     for (int s = 0; s < kSeriesCount; ++s) points = std::max(points, store.Series(s).Size());
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
-    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
-    if (book == nullptr) {
-        reason = "cannot start the workbook";
-        return errno != 0 ? errno : EIO;
-    }
+    int openError = 0;
+    lxw_workbook* book = NewStreamingWorkbook(path, reason, openError);
+    if (book == nullptr) return openError;
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     int sheetNumber = 1;

@@ -1,9 +1,8 @@
-#include <xlsxwriter.h>
-
 #include <algorithm>
 #include <cerrno>
 
 #include "MeasurementSpreadsheet.h"
+#include "XlsxWorkbook.h"
 
 namespace kt::measurement {
 
@@ -137,13 +136,9 @@ int WriteMeasurementXlsx(const std::string& path, const RegistrationTable& table
     const int rowCount = std::clamp(input.rowCount, 2, table.RowCount());
     const std::vector<SheetColumn> columns =
         SheetColumns(table, rowCount, ChannelsToWrite(table, input));
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
-    lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
-    if (book == nullptr) {
-        reason = "cannot start the workbook";
-        return errno != 0 ? errno : EIO;
-    }
+    int openError = 0;
+    lxw_workbook* book = NewStreamingWorkbook(path, reason, openError);
+    if (book == nullptr) return openError;
     const ColumnFormats formats = MakeFormats(book, table, columns);
     int sheetNumber = 1;
     lxw_worksheet* sheet = workbook_add_worksheet(book, SheetName(sheetNumber).c_str());

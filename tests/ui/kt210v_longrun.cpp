@@ -54,6 +54,7 @@
 
 #include "ChartTab.h"
 #include "Dialogs.h"
+#include "FindControl.h"
 #include "IndicatorTab.h"
 #include "Main.h"
 #include "SettingsFile.h"
@@ -172,12 +173,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 template <class T>
 T* Find(const char* name) {
-    T* widget = kt::ui::Form1->findChild<T*>(QString::fromLatin1(name));
-    if (widget == nullptr) {
-        std::fprintf(stderr, "kt210v-longrun: no control %s\n", name);
-        std::exit(1);
-    }
-    return widget;
+    return kt::test::FindControl<T>("kt210v-longrun", name);
 }
 
 class Longrun {

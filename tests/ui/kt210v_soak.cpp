@@ -36,6 +36,7 @@
 #include "ChartTab.h"
 #include "CliSession.h"
 #include "Dialogs.h"
+#include "FindControl.h"
 #include "Main.h"
 
 namespace {
@@ -130,12 +131,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 template <class T>
 T* Find(const char* name) {
-    T* widget = kt::ui::Form1->findChild<T*>(QString::fromLatin1(name));
-    if (widget == nullptr) {
-        std::fprintf(stderr, "kt210v-soak: no control %s\n", name);
-        std::exit(1);
-    }
-    return widget;
+    return kt::test::FindControl<T>("kt210v-soak", name);
 }
 
 // The run as a chain of steps on the event loop's own timers.
