@@ -31,7 +31,7 @@
 //   frame_wall_worst_ms  the worst wall time of those 15 repaints
 //   save_xls_s, save_txt_s                        the registration table's saves
 //   lost_samples         samples fed minus rows registered
-//   journal              whether the run journal took part
+//   journal_bytes        the size of the window's run journal (journal=none without one)
 // Exits 1 when a sample was lost, a point is missing from the chart or a save failed.
 #include <time.h>
 #include <unistd.h>
@@ -253,7 +253,6 @@ void StartRecording(kt::ui::TForm1& form) {
     Find<QCheckBox>("CheckBox18")->setChecked(false);  // fixed period
     form.IndicatorPage().SetPeriodMs(10);
     Find<QCheckBox>("CheckBox16")->setChecked(true);  // autoodczyt
-    // The run journal joins here once the window keeps one.
     Find<QTabWidget>("PageControl1")->setCurrentWidget(&form.ChartPage());
     Find<QToolButton>("SpeedButton15")->click();      // chart recording
     Find<QAbstractButton>("SpeedButton10")->click();  // START
@@ -334,7 +333,14 @@ int main(int argc, char* argv[]) {
     Find<QAbstractButton>("SpeedButton11")->click();  // STOP
     Find<QAbstractButton>("SpeedButton10")->click();  // START: the time begins at 0 again
     if (options.merged > 0) std::printf("merged_us_per_sample=%.3f\n", run.Feed(options.merged));
-    std::printf("journal=none\n");
+    // The window keeps its run journal in the start-up directory, this run's folder.
+    std::error_code noJournal;
+    const auto journalBytes = std::filesystem::file_size("kt210v-pc.journal", noJournal);
+    if (noJournal) {
+        std::printf("journal=none\n");
+    } else {
+        std::printf("journal_bytes=%llu\n", static_cast<unsigned long long>(journalBytes));
+    }
     MeasureFrames(form);
 
     const std::string xls = std::filesystem::absolute("longrun.xls").string();
