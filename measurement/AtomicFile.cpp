@@ -117,20 +117,6 @@ int CreateTemporary(const std::string& target, mode_t mode, std::string& tempPat
     return -1;
 }
 
-int WriteAll(int fd, std::string_view bytes, const FileSystemCalls& calls) {
-    const char* data = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = calls.write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;  // a write that moves nothing would loop forever
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    return 0;
-}
-
 // Gives the new file the old one's permission bits and, where allowed, its owner.
 int CopyAttributes(int fd, const struct stat& old) {
     if (fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) return errno;
@@ -186,6 +172,20 @@ FileWriteResult WriteInPlace(const std::string& target, const FileFiller& fill,
 }
 
 }  // namespace
+
+int WriteAll(int fd, std::string_view bytes, const FileSystemCalls& calls) {
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = calls.write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;  // a write that moves nothing would loop forever
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return 0;
+}
 
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                     const FileSystemCalls& calls) {

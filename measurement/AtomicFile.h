@@ -39,6 +39,10 @@ struct FileSystemCalls {
 FileWriteResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                     const FileSystemCalls& calls = {});
 
+// Writes all of `bytes` through `fd`, going on after short writes and interruptions;
+// 0 or the errno of the failing write (EIO for a write that moved nothing).
+int WriteAll(int fd, std::string_view bytes, const FileSystemCalls& calls = {});
+
 // The same for a file written piece by piece, or by a writer that opens a file by name
 // itself (a spreadsheet library): `fill` writes the whole file through `fd` or at
 // `tempPath` (already created, empty, with the target's permissions),

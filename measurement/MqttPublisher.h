@@ -9,20 +9,19 @@
 // second after a loss, doubling up to five). While the broker is away the samples wait
 // in the ring, at most kMaxUnsent of them: past that the oldest are dropped and counted.
 // A sample handed to the library counts as sent once the library has written it to the
-// socket; those it held when the connection broke are handed again after reconnecting.
+// socket; the few it still held when a connection broke die with it and count as dropped.
+// If the network thread gives up after an error it takes as final (a failed name lookup
+// while reconnecting), the publishing thread starts it again after 30 s.
 //
 // The status text goes to PREFIX/status retained with QoS 1 when it changes and again
 // after every connection; the broker's last will sets it to "offline" should the program
 // die, and the program leaves "offline" there itself when publishing ends.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "Log.h"
 #include "MqttSettings.h"
@@ -34,7 +33,8 @@ namespace kt::measurement {
 
 struct MqttCounters {
     uint64_t sent = 0;     // samples written to the broker's connection
-    uint64_t dropped = 0;  // samples given up: more than kMaxUnsent waited
+    uint64_t dropped = 0;  // samples given up: more than kMaxUnsent waited, or lost
+                           // with a broken connection
     uint64_t waiting = 0;  // samples not yet sent
     bool connected = false;
 };
@@ -68,16 +68,10 @@ public:
     bool Drain(std::chrono::milliseconds timeout) const;
 
 private:
+    // The ring, the publishing thread and the libmosquitto client; shared with the thread,
+    // which outlives the publisher when a name lookup holds it past the wait at the end.
     struct Impl;
-    std::unique_ptr<Impl> impl_;
-
-    // The ring: the user-interface thread writes at head_, the publishing thread reads.
-    std::unique_ptr<Sample[]> ring_;
-    std::atomic<uint64_t> head_{0};
-    std::atomic<uint64_t> tail_{0};              // the oldest sample not yet sent
-    std::atomic<uint64_t> droppedAtEntry_{0};    // the ring was full (the thread stalled)
-    std::atomic<const char*> status_{nullptr};   // the status the window wants shown
-    friend struct Impl;
+    std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace kt::measurement

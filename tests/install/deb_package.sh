@@ -29,7 +29,7 @@ field Description | grep -q kt210v-sim || fail "Description: $(field Description
 
 # Depends: what the programs are linked against, each package once, with versions.
 depends=$(field Depends)
-needed=(libc6 libstdc++6 libgcc-s1 libxlsxwriter4)
+needed=(libc6 libstdc++6 libgcc-s1 libxlsxwriter4 libmosquitto1)
 [ "$ui" = ON ] && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libjpeg62-turbo
   qt6-translations-l10n)
 names=$(tr ',' '\n' <<< "$depends" | awk '{print $1}' | sort)

@@ -18,6 +18,7 @@
 #include <vector>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace kt::test {
 
@@ -66,7 +67,7 @@ public:
 private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnSubscribe(mosquitto*, void* self, int, int, const int*);
-    static void OnMessage(mosquitto*, void* self, const struct mosquitto_message* message);
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
     std::string filter_;
     mosquitto* client_ = nullptr;
