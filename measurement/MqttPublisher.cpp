@@ -193,6 +193,13 @@ bool MqttPublisher::Impl::Setup() {
             client, settings.user.c_str(),
             settings.password.empty() ? nullptr : settings.password.c_str());
     }
+    if (rc == MOSQ_ERR_SUCCESS && settings.tls && !settings.caFile.empty() &&
+        access(settings.caFile.c_str(), R_OK) != 0) {
+        const std::string reason = settings.caFile + ": " + device::SystemReason(errno);
+        SetProblem(reason);
+        Note(Where() + ": cannot be used: " + reason);
+        return false;
+    }
     if (rc == MOSQ_ERR_SUCCESS && settings.tls) {
         const bool ownCa = !settings.caFile.empty();
         rc = mosquitto_tls_set(client, ownCa ? settings.caFile.c_str() : nullptr,

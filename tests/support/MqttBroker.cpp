@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -74,7 +75,11 @@ bool MqttBroker::Start(std::string& error) {
     if (pid_ > 0) return true;
     if (port_ == 0) port_ = FreeLoopbackPort();
     const std::string config = folder_ + "/mosquitto.conf";
-    std::ofstream(config) << "listener " << port_ << " 127.0.0.1\n"
+    // Started as root the broker would become the user "mosquitto", who may not write
+    // here; it stays the user who runs the test.
+    const passwd* user = getpwuid(geteuid());
+    std::ofstream(config) << "user " << (user != nullptr ? user->pw_name : "root") << "\n"
+                          << "listener " << port_ << " 127.0.0.1\n"
                           << "allow_anonymous true\n"
                           << "persistence true\n"
                           << "persistence_location " << folder_ << "/\n"
