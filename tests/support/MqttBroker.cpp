@@ -1,6 +1,7 @@
 #include "MqttBroker.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -89,7 +90,16 @@ bool MqttBroker::Start(std::string& error) {
     const std::string program = "/usr/sbin/mosquitto";
     char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-c"),
                     const_cast<char*>(config.c_str()), nullptr};
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    // Its own words (a warning about running as root among them) go to its log file.
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const std::string output = folder_ + "/broker.out";
+    posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    const int spawned = posix_spawn(&pid_, program.c_str(), &files, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) {
         pid_ = -1;
         error = "cannot start " + program;
         return false;
@@ -101,7 +111,7 @@ bool MqttBroker::Start(std::string& error) {
         std::this_thread::sleep_for(milliseconds(10));
     }
     error = "the broker did not listen on port " + std::to_string(port_) + " (see " + folder_ +
-            "/broker.log)";
+            "/broker.out)";
     Stop();
     return false;
 }
