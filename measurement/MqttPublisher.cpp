@@ -159,8 +159,8 @@ void MqttPublisher::Impl::OnConnect(mosquitto*, void* self, int rc) {
 
 void MqttPublisher::Impl::OnDisconnect(mosquitto*, void* self, int rc) {
     auto* impl = static_cast<Impl*>(self);
-    impl->lastResult = rc;
-    impl->lastWasRefusal = false;
+    // A refused connection ends in a disconnection too; the refusal says more.
+    if (!impl->lastWasRefusal) impl->lastResult = rc;
     impl->connected = false;
     impl->generation.fetch_add(1, std::memory_order_release);
     impl->Wake();
