@@ -99,6 +99,10 @@ struct MqttPublisher::Impl {
     Clock::time_point lastChange{};  // the loop started, or the connection came or went
     seconds retry = kFirstRetry;
     uint32_t seenGeneration = 0;
+    // The connection as of the last generation this thread followed: samples are handed
+    // only on a connection whose coming it has seen, so none is counted against the
+    // wrong one.
+    bool linkUp = false;
     uint32_t confirmedTail = 0;
     std::deque<int> handedMids;  // samples handed to the library, oldest first
     int statusMid = -1;          // the status message not yet acknowledged
@@ -148,15 +152,15 @@ void MqttPublisher::Impl::OnConnect(mosquitto*, void* self, int rc) {
     auto* impl = static_cast<Impl*>(self);
     impl->lastResult = rc;
     impl->lastWasRefusal = rc != 0;
-    if (rc == 0) impl->connected = true;
+    impl->connected = rc == 0;
     impl->generation.fetch_add(1, std::memory_order_release);
     impl->Wake();
 }
 
 void MqttPublisher::Impl::OnDisconnect(mosquitto*, void* self, int rc) {
     auto* impl = static_cast<Impl*>(self);
-    impl->lastResult = rc;
-    impl->lastWasRefusal = false;
+    // A refused connection ends in a disconnection too; the refusal says more.
+    if (!impl->lastWasRefusal) impl->lastResult = rc;
     impl->connected = false;
     impl->generation.fetch_add(1, std::memory_order_release);
     impl->Wake();
@@ -192,6 +196,13 @@ bool MqttPublisher::Impl::Setup() {
         rc = mosquitto_username_pw_set(
             client, settings.user.c_str(),
             settings.password.empty() ? nullptr : settings.password.c_str());
+    }
+    if (rc == MOSQ_ERR_SUCCESS && settings.tls && !settings.caFile.empty() &&
+        access(settings.caFile.c_str(), R_OK) != 0) {
+        const std::string reason = settings.caFile + ": " + device::SystemReason(errno);
+        SetProblem(reason);
+        Note(Where() + ": cannot be used: " + reason);
+        return false;
     }
     if (rc == MOSQ_ERR_SUCCESS && settings.tls) {
         const bool ownCa = !settings.caFile.empty();
@@ -249,8 +260,8 @@ bool MqttPublisher::Impl::Pass() {
     DropOverflow();
     const bool handed = HandSamples();
     const char* wanted = status.load(std::memory_order_acquire);
-    if (connected && wanted != nullptr && wanted != statusPublished) PublishStatus(wanted);
-    if (loopRunning && !connected && Clock::now() - lastChange > kRestartAfter) {
+    if (linkUp && wanted != nullptr && wanted != statusPublished) PublishStatus(wanted);
+    if (loopRunning && !linkUp && Clock::now() - lastChange > kRestartAfter) {
         // The network thread ends after an error it takes as final; start it afresh.
         mosquitto_loop_stop(client, true);
         loopRunning = false;
@@ -260,7 +271,7 @@ bool MqttPublisher::Impl::Pass() {
     const uint64_t h = head.load(std::memory_order_acquire);
     const bool arrived = h != seenHead;
     seenHead = h;
-    return handed || arrived || (connected && h != tail.load(std::memory_order_relaxed));
+    return handed || arrived || (linkUp && h != tail.load(std::memory_order_relaxed));
 }
 
 // The first connection, made here so that a slow name lookup holds up nobody else; the
@@ -307,6 +318,7 @@ void MqttPublisher::Impl::FollowConnection() {
     if (now == seenGeneration) return;
     DrainConfirmations();  // every confirmation of the old connection came before `now`
     seenGeneration = now;
+    linkUp = connected.load();
     lastChange = Clock::now();
     dropped.fetch_add(handedMids.size(), std::memory_order_relaxed);
     handedMids.clear();
@@ -314,7 +326,7 @@ void MqttPublisher::Impl::FollowConnection() {
     statusMid = -1;
     statusPublished = nullptr;
     const int rc = lastResult.load();
-    if (connected) {
+    if (linkUp) {
         SetProblem({});
         if (outage) Note(Where() + ": connected again");
         outage = false;
@@ -322,11 +334,12 @@ void MqttPublisher::Impl::FollowConnection() {
         const std::string reason =
             lastWasRefusal ? mosquitto_connack_string(rc) : std::string(mosquitto_strerror(rc));
         SetProblem(reason);
-        if (!outage) Note(Where() + ": connection lost (" + reason + "); trying again");
+        const char* what = lastWasRefusal ? ": refused the connection (" : ": connection lost (";
+        if (!outage) Note(Where() + what + reason + "); trying again");
         outage = true;
     }
     const uint64_t total = dropped.load(std::memory_order_relaxed);
-    if (connected && total > droppedLogged) {
+    if (linkUp && total > droppedLogged) {
         Note(Where() + ": " + std::to_string(total - droppedLogged) +
              " samples dropped while it was away");
         droppedLogged = total;
@@ -345,7 +358,7 @@ void MqttPublisher::Impl::DropOverflow() {
 }
 
 bool MqttPublisher::Impl::HandSamples() {
-    if (!connected) return false;
+    if (!linkUp) return false;
     bool handed = false;
     const uint64_t h = head.load(std::memory_order_acquire);
     uint64_t t = tail.load(std::memory_order_relaxed);
@@ -391,7 +404,7 @@ void MqttPublisher::Impl::Sleep(bool busy) {
     if (!loopRunning) {
         wake.wait_until(lock, nextAttempt, ready);
     } else {
-        wake.wait_for(lock, connected ? seconds(3600) : kRestartAfter, ready);
+        wake.wait_for(lock, linkUp ? seconds(3600) : kRestartAfter, ready);
     }
     sleeping.store(false);
     idlePasses = 0;
@@ -399,7 +412,7 @@ void MqttPublisher::Impl::Sleep(bool busy) {
 
 // "offline" is left as the status, waiting a moment for the broker to take it.
 void MqttPublisher::Impl::Shutdown() {
-    if (loopRunning && connected) {
+    if (loopRunning && linkUp) {
         PublishStatus(kMqttOffline);
         const Clock::time_point until = Clock::now() + kOfflineWait;
         while (statusMid != -1 && connected && Clock::now() < until) {

@@ -1,8 +1,10 @@
 #include "MqttBroker.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -74,7 +76,11 @@ bool MqttBroker::Start(std::string& error) {
     if (pid_ > 0) return true;
     if (port_ == 0) port_ = FreeLoopbackPort();
     const std::string config = folder_ + "/mosquitto.conf";
-    std::ofstream(config) << "listener " << port_ << " 127.0.0.1\n"
+    // Started as root the broker would become the user "mosquitto", who may not write
+    // here; it stays the user who runs the test.
+    const passwd* user = getpwuid(geteuid());
+    std::ofstream(config) << "user " << (user != nullptr ? user->pw_name : "root") << "\n"
+                          << "listener " << port_ << " 127.0.0.1\n"
                           << "allow_anonymous true\n"
                           << "persistence true\n"
                           << "persistence_location " << folder_ << "/\n"
@@ -84,7 +90,16 @@ bool MqttBroker::Start(std::string& error) {
     const std::string program = "/usr/sbin/mosquitto";
     char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("-c"),
                     const_cast<char*>(config.c_str()), nullptr};
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    // Its own words (a warning about running as root among them) go to its log file.
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const std::string output = folder_ + "/broker.out";
+    posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    const int spawned = posix_spawn(&pid_, program.c_str(), &files, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&files);
+    if (spawned != 0) {
         pid_ = -1;
         error = "cannot start " + program;
         return false;
@@ -96,7 +111,7 @@ bool MqttBroker::Start(std::string& error) {
         std::this_thread::sleep_for(milliseconds(10));
     }
     error = "the broker did not listen on port " + std::to_string(port_) + " (see " + folder_ +
-            "/broker.log)";
+            "/broker.out)";
     Stop();
     return false;
 }
