@@ -23,6 +23,7 @@
 #include "Konfigliniform.h"
 #include "LocaleDateTimeTexts.h"
 #include "Mnoznikunit.h"
+#include "MqttPublisher.h"
 #include "O_programie_unit.h"
 #include "QtDialogs.h"
 #include "QtUiQueue.h"
@@ -113,6 +114,7 @@ TForm1::TForm1(const Options& options, QWidget* parent)
     ReadSettings();
     BuildJournal();
     BuildReconnection();
+    BuildMqtt();
     BuildChartActions();
     BuildShortcuts();
     // No paging and the first page, then the paging rule with the values just read.
@@ -121,7 +123,10 @@ TForm1::TForm1(const Options& options, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    // The core goes first: it stops the channel's worker, so no event can be handed over
+    // Publishing ends before anything it reads from goes, leaving "offline" as the status.
+    delete mqttForm_;
+    StopMqtt();
+    // The core goes next: it stops the channel's worker, so no event can be handed over
     // while the rest of the window is torn down. The notifier on its watch goes before it.
     delete portWatchNotifier_;
     core_.reset();
@@ -290,10 +295,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // Runs whenever the main window closes; neither a measurement nor the port is stopped.
 // The settings file is written, and the run journal given up as the rows are (a close by
-// a signal, a logout or a shutdown, keeps it).
+// a signal, a logout or a shutdown, keeps it). Publishing ends with "offline" as the status.
 void TForm1::FormClose() {
     WriteSettings();
     FinishJournal();
+    StopMqtt();
 }
 
 void TForm1::CloseBySignal() {

@@ -15,6 +15,7 @@
 #include "HundredthsClock.h"
 #include "IndicatorModel.h"
 #include "Log.h"
+#include "MqttForm.h"
 #include "Numbers.h"
 #include "OutputLineSource.h"
 #include "RegistrationTable.h"
@@ -80,7 +81,7 @@ struct MainWindowOptions {
     measurement::HundredthsClock* clock = nullptr;
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, private MqttLink {
     Q_OBJECT
 
 public:
@@ -125,6 +126,12 @@ public:
     // resumed when the port comes back (remembered in "reconnect.ini").
     QAction* ReconnectAction = nullptr;
     std::string ReconnectSettingPath() const;
+
+    // "Program" > "Publikuj do MQTT...": every sample published to an MQTT broker while
+    // it is switched on (remembered in "mqtt.ini"); the publisher in force, or null.
+    QAction* MqttAction = nullptr;
+    std::string MqttSettingsPath() const;
+    const measurement::MqttPublisher* Publisher() const { return mqtt_.get(); }
 
     QTimer* Timer1 = nullptr;  // 50 ms: readouts, dials and chart page tracking
     QTimer* Timer2 = nullptr;  // 250 ms: synchronisation tick
@@ -179,6 +186,26 @@ private:
     void FollowPortWatch();
     QSocketNotifier* portWatchNotifier_ = nullptr;
 
+    void BuildMqtt();
+    void MqttActionClick();
+    // Replaces the publisher by one for the settings in force (none while they are off);
+    // the one replaced leaves "offline" as the status.
+    void RestartMqtt();
+    void StopMqtt();
+    measurement::MqttSettings MqttSettingsInForce() const override { return mqttSettings_; }
+    void ApplyMqttSettings(const measurement::MqttSettings& settings) override;
+    std::optional<Progress> MqttProgress() const override;
+    // The sampling clock's subscribers are fixed once sampling is built: this one stands
+    // among them for whichever publisher is in force.
+    class MqttRelay : public measurement::SampleSubscriber {
+    public:
+        void OnSample(const measurement::Sample& sample) override;
+        measurement::MqttPublisher* publisher = nullptr;
+    };
+    MqttRelay mqttRelay_;
+    measurement::MqttSettings mqttSettings_;
+    MqttForm* mqttForm_ = nullptr;
+
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<QtDialogs> ownDialogs_;
     device::Dialogs* dialogs_;
@@ -221,6 +248,9 @@ private:
     std::unique_ptr<HelpActions> help_;
     std::unique_ptr<measurement::SamplingClock> sampling_;
     QTimer* dueTimer_ = nullptr;
+    // After the sampling clock, so it goes first (the destructor and FormClose end it
+    // earlier still).
+    std::unique_ptr<measurement::MqttPublisher> mqtt_;
 
     SecondaryForms forms_;
     QActionGroup* portGroup_ = nullptr;

@@ -9,6 +9,7 @@
 #include "IndicatorTab.h"
 #include "LocaleDateTimeTexts.h"
 #include "Main.h"
+#include "MqttPublisher.h"
 #include "RegistrationTab.h"
 
 namespace kt::ui {
@@ -25,7 +26,7 @@ void TForm1::BuildSampling() {
     connect(&indicator, &IndicatorTab::samplesPerSecondShown, &chart,
             [&chart](const QString& text) { chart.SetSampleRateText(text.toStdString()); });
     // Each sample goes to the displays, the chart's channel points, the registration
-    // table and the chart's output points, in this order.
+    // table, the chart's output points and the MQTT publisher, in this order.
     dateTime_ = std::make_unique<regional::LocaleDateTimeTexts>();
     registration_ = std::make_unique<measurement::RegistrationTable>(*dateTime_);
     RegistrationTab& registration = RegistrationPage();
@@ -34,6 +35,7 @@ void TForm1::BuildSampling() {
     sampling_->Subscribe(chart.ChannelPoints());
     sampling_->Subscribe(registration);
     sampling_->Subscribe(chart.OutputPoints());
+    sampling_->Subscribe(mqttRelay_);
     core_->Decode().SetMeasurementListener(sampling_.get());
     core_->SetPortLostHandler([this] { sampling_->HaltByLostPort(); });
     core_->Reconnector().SetPausedRun(sampling_.get());
@@ -67,6 +69,10 @@ void TForm1::Timer1Timer() {
     // The chart repaints what came since the last tick even when the readouts skip it.
     ChartPage().OnReadoutTick(refreshed);
     if (refreshed) IndicatorPage().DrawDials();
+    // Published only when it changes.
+    if (mqtt_) {
+        mqtt_->SetStatus(measurement::MqttStatusText(State().deviceReady, sampling_->Phase()));
+    }
 }
 
 }  // namespace kt::ui

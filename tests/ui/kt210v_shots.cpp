@@ -1,8 +1,8 @@
 // kt210v-shots OUTPUT_DIR: builds the program's windows in the current directory exactly
 // as the program does, lets the automatic connection run, then saves a picture of every
-// tab of the main window, of the connection wizard, of the traffic monitor and of the
-// about box, and a picture of the help's contents page as Qt's own browser shows it.
-// Message boxes are written to stderr instead of being shown.
+// tab of the main window, of the connection wizard, of the traffic monitor, of the about
+// box and of the MQTT dialog, and a picture of the help's contents page as Qt's own
+// browser shows it. Message boxes are written to stderr instead of being shown.
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -146,6 +146,11 @@ int main(int argc, char* argv[]) {
     form->findChild<QAction*>(QStringLiteral("orpogramie1"))->trigger();
     Wait(200);
     ok &= Save(kt::ui::O_programieForm, out.filePath(QStringLiteral("about.png")));
+
+    form->MqttAction->trigger();
+    Wait(200);
+    ok &= Save(form->findChild<QDialog*>(QStringLiteral("MqttForm")),
+               out.filePath(QStringLiteral("mqtt.png")));
 
     QTextBrowser help;
     help.resize(820, 1000);
