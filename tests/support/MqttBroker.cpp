@@ -197,56 +197,46 @@ std::optional<std::string> RetainedMqttMessage(int port, const std::string& topi
 
 namespace {
 
-// Reads `"key":` then a number, null, or an array of three of them; moves `at` past it.
-bool ReadValue(std::string_view text, size_t& at, std::optional<float>* out, double* number) {
-    const auto one = [&](std::optional<float>& value, double* wide) {
-        if (text.compare(at, 4, "null") == 0) {
-            at += 4;
-            value.reset();
-            return true;
-        }
-        double v = 0;
-        const auto read = std::from_chars(text.data() + at, text.data() + text.size(), v);
-        if (read.ec != std::errc()) return false;
-        float f = 0;
-        std::from_chars(text.data() + at, read.ptr, f);
-        at = static_cast<size_t>(read.ptr - text.data());
-        value = f;
-        if (wide != nullptr) *wide = v;
-        return true;
-    };
-    if (number != nullptr) {
-        std::optional<float> ignored;
-        return one(ignored, number);
-    }
-    if (at >= text.size() || text[at++] != '[') return false;
-    for (int i = 0; i < 3; ++i) {
-        if (i > 0 && (at >= text.size() || text[at++] != ',')) return false;
-        if (!one(out[i], nullptr)) return false;
-    }
-    return at < text.size() && text[at++] == ']';
+// A number, or nothing for "null" (and for anything that is not a whole number text).
+std::optional<double> Number(const std::string& token) {
+    double value = 0;
+    const auto read = std::from_chars(token.data(), token.data() + token.size(), value);
+    if (read.ec != std::errc() || read.ptr != token.data() + token.size()) return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
+// The object's layout is checked to the byte by the unit tests; here its tokens are read
+// in their places: t VALUE angle V V V cycles V V V pk1 V pk2 V.
 std::optional<PublishedSample> ParsePublishedSample(const std::string& json) {
+    std::vector<std::string> tokens(1);
+    for (char c : json) {
+        if (std::string_view("{}[],:\"").find(c) == std::string_view::npos) {
+            tokens.back() += c;
+        } else if (!tokens.back().empty()) {
+            tokens.emplace_back();
+        }
+    }
+    if (!tokens.back().empty() || tokens.size() != 15) return std::nullopt;
+    if (tokens[0] != "t" || tokens[2] != "angle" || tokens[6] != "cycles" || tokens[10] != "pk1" ||
+        tokens[12] != "pk2") {
+        return std::nullopt;
+    }
     PublishedSample s;
-    size_t at = 0;
-    const auto key = [&](const char* name) {
-        const std::string expected = std::string(at == 0 ? "{" : ",") + "\"" + name + "\":";
-        if (json.compare(at, expected.size(), expected) != 0) return false;
-        at += expected.size();
-        return true;
-    };
-    double pk1 = -1, pk2 = -1;
-    if (!key("t") || !ReadValue(json, at, nullptr, &s.t)) return std::nullopt;
-    if (!key("angle") || !ReadValue(json, at, s.angle, nullptr)) return std::nullopt;
-    if (!key("cycles") || !ReadValue(json, at, s.cycles, nullptr)) return std::nullopt;
-    if (!key("pk1") || !ReadValue(json, at, nullptr, &pk1)) return std::nullopt;
-    if (!key("pk2") || !ReadValue(json, at, nullptr, &pk2)) return std::nullopt;
-    if (at + 1 != json.size() || json[at] != '}') return std::nullopt;
-    s.pk1 = static_cast<int>(pk1);
-    s.pk2 = static_cast<int>(pk2);
+    const auto t = Number(tokens[1]), pk1 = Number(tokens[11]), pk2 = Number(tokens[13]);
+    if (!t || !pk1 || !pk2) return std::nullopt;
+    s.t = *t;
+    s.pk1 = static_cast<int>(*pk1);
+    s.pk2 = static_cast<int>(*pk2);
+    for (int i = 0; i < 3; ++i) {
+        float value = 0;
+        for (auto [field, token] : {std::pair{s.angle, tokens[3 + i]}, {s.cycles, tokens[7 + i]}}) {
+            const auto read = std::from_chars(token.data(), token.data() + token.size(), value);
+            if (token != "null" && read.ec != std::errc()) return std::nullopt;
+            if (token != "null") field[i] = value;
+        }
+    }
     return s;
 }
 
