@@ -391,7 +391,8 @@ void MqttPublisher::Impl::Sleep(bool busy) {
     idlePasses = busy ? 0 : idlePasses + 1;
     std::unique_lock lock(mutex);
     if (idlePasses < kIdlePassesBeforeSleep) {
-        wake.wait_for(lock, kPublishInterval, [this] { return stop; });
+        wake.wait_for(lock, kPublishInterval, [this] { return stop || woken; });
+        woken = false;
         return;
     }
     // Nothing came for a while: sleep until a sample, a status, the connection or the
@@ -413,6 +414,9 @@ void MqttPublisher::Impl::Sleep(bool busy) {
 // "offline" is left as the status, waiting a moment for the broker to take it.
 void MqttPublisher::Impl::Shutdown() {
     if (loopRunning && linkUp) {
+        // A status given just before the end goes out before "offline".
+        const char* wanted = status.load(std::memory_order_acquire);
+        if (wanted != nullptr && wanted != statusPublished) PublishStatus(wanted);
         PublishStatus(kMqttOffline);
         const Clock::time_point until = Clock::now() + kOfflineWait;
         while (statusMid != -1 && connected && Clock::now() < until) {
@@ -441,12 +445,25 @@ MqttPublisher::~MqttPublisher() {
     Impl& s = *impl_;
     {
         std::unique_lock lock(s.mutex);
+        const bool retired = s.stop;
         s.stop = true;
         s.wake.notify_all();
-        s.wake.wait_for(lock, kOfflineWait + milliseconds(500), [&s] { return s.done; });
+        if (!retired) {
+            s.wake.wait_for(lock, kOfflineWait + milliseconds(500), [&s] { return s.done; });
+        }
     }
     std::lock_guard lock(s.logMutex);
     s.logOpen = false;
+}
+
+void MqttPublisher::Retire() {
+    {
+        std::lock_guard lock(impl_->logMutex);
+        impl_->logOpen = false;
+    }
+    std::lock_guard lock(impl_->mutex);
+    impl_->stop = true;
+    impl_->wake.notify_all();
 }
 
 void MqttPublisher::OnSample(const Sample& sample) {

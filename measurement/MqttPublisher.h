@@ -54,6 +54,11 @@ public:
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
+    // Ends publishing without waiting (settings replaced while the program runs): the
+    // publishing thread leaves "offline" and disconnects on its own, and logs nothing
+    // more. The destructor then returns at once.
+    void Retire();
+
     // User-interface thread only, as is SetStatus.
     void OnSample(const Sample& sample) override;
     // Published when it differs from the last one given (a static text, not copied).

@@ -81,6 +81,8 @@ std::optional<MqttLink::Progress> TForm1::MqttProgress() const {
 }
 
 void TForm1::RestartMqtt() {
+    // The old connection says "offline" and closes in the background: sampling goes on.
+    if (mqtt_) mqtt_->Retire();
     StopMqtt();
     if (!mqttSettings_.enabled) return;
     mqtt_ = std::make_unique<measurement::MqttPublisher>(mqttSettings_, core_->Warnings());
