@@ -20,6 +20,7 @@
 #include <tuple>
 
 #include "Frames.h"
+#include "MqttBroker.h"
 #include "PtyServer.h"
 #include "SettingsFile.h"
 #include "TestSupport.h"
@@ -27,6 +28,8 @@
 namespace fs = std::filesystem;
 using kt::sim::Faults;
 using kt::sim::PtyServer;
+using Messages = std::vector<kt::test::MqttMessage>;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -286,7 +289,9 @@ TEST_F(CliTest, SampleRefusesBadValuesBeforeSendingAnything) {
     for (const char* args :
          {"sample --period 5", "sample --period 10000001", "sample --period x",
           "sample --duration 0", "sample --count -1", "sample --realtime --period 20",
-          "sample --count 5 --duration 1", "sample --frequency 3"}) {
+          "sample --count 5 --duration 1", "sample --frequency 3", "sample --mqtt",
+          "sample --mqtt ''", "sample --mqtt h:65536", "sample --mqtt [::1",
+          "sample --mqtt h --mqtt-topic a/+/b", "record --out r.txt --mqtt-topic t"}) {
         EXPECT_EQ(Run(args).exitCode, 2) << args;
     }
     EXPECT_EQ(server.RequestsServed(), before);
@@ -336,6 +341,63 @@ TEST_F(CliTest, SampleWithReconnectGoesOnOnceTheCableIsBack) {
     }
     EXPECT_LT(largestGap, 0.5) << r.out;
     EXPECT_TRUE(previous > 2 && previous < 8.5) << previous;
+}
+
+std::vector<std::string> Payloads(const Messages& messages, const std::string& topic) {
+    std::vector<std::string> payloads;
+    for (const auto& m : messages) {
+        if (m.topic == topic) payloads.push_back(m.payload);
+    }
+    return payloads;
+}
+
+// Every row recorded reaches a subscriber in order, equal to the file's to its last
+// decimal, and the retained status follows the run to "offline"; a killed tool is left
+// "offline" by the broker's last will; a broker that is not there costs the run nothing.
+TEST_F(CliTest, RunsArePublishedToABroker) {
+    kt::test::MqttBroker broker;
+    std::string error;
+    ASSERT_TRUE(broker.Start(error)) << error;
+    const std::string mqtt = " --mqtt 127.0.0.1:" + std::to_string(broker.Port());
+    kt::test::MqttCollector collector(broker.Port(), "#");
+    ASSERT_TRUE(collector.Subscribed(10s));
+    RunResult r = Run("record --period 10 --duration 3 --out run.csv --mqtt-topic line" + mqtt);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> rows = Rows(ReadAll(dir / "run.csv"));
+    collector.WaitFor(
+        [&](const Messages& m) { return Payloads(m, "line/sample").size() >= rows.size(); }, 10s);
+    const std::vector<std::string> samples = Payloads(collector.Messages(), "line/sample");
+    ASSERT_TRUE(rows.size() > 100 && samples.size() == rows.size()) << samples.size();
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const auto s = kt::test::ParsePublishedSample(samples[i]);
+        ASSERT_TRUE(s && s->angle[0] && s->angle[1] && s->angle[2]) << samples[i];
+        std::istringstream row(rows[i]);
+        std::string cell;
+        std::getline(row, cell, ',');  // the sample number; then 3 decimals, 4 for the angles
+        for (const double value :
+             {s->t, double(*s->angle[0]), double(*s->angle[1]), double(*s->angle[2])}) {
+            std::getline(row, cell, ',');
+            EXPECT_NEAR(std::stod(cell), value, 0.00051) << rows[i] << " " << samples[i];
+        }
+    }
+    const std::vector<std::string> status = Payloads(collector.Messages(), "line/status");
+    EXPECT_NE(std::find(std::find(status.begin(), status.end(), "praca"), status.end(), "stop"),
+              status.end())
+        << ::testing::PrintToString(status);
+    EXPECT_EQ(kt::test::RetainedMqttMessage(broker.Port(), "line/status", 5s), "offline");
+
+    r = Run("sample --period 10 --duration 30 --mqtt-topic gone" + mqtt, "", "F1 F1 07", SIGKILL);
+    EXPECT_EQ(r.exitCode, -1);
+    EXPECT_TRUE(collector.WaitFor(  // the will comes after everything the tool sent
+        [](const Messages& m) {
+            return !Payloads(m, "gone/sample").empty() && m.back().payload == "offline";
+        },
+        10s));
+
+    broker.Stop();
+    r = Run("sample --period 10 --count 50" + mqtt);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("\nmqtt: 0 sent, 0 dropped, 50 unsent"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {

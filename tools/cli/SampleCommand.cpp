@@ -7,6 +7,7 @@
 #include "CliSession.h"
 #include "Commands.h"
 #include "HundredthsClock.h"
+#include "MqttRun.h"
 #include "Numbers.h"
 #include "SamplingClock.h"
 
@@ -28,6 +29,7 @@ std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i) {
 }  // namespace
 
 bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& o, std::string& error) {
+    if (!TakeMqttOptions(args, o.mqtt, error)) return false;
     bool period = false, duration = false;
     for (size_t i = 0; i < args.size();) {
         const std::string name = args[i];
@@ -144,6 +146,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
                 const std::function<void(const device::DeviceState&)>& connected) {
     InstallInterruptHandlers();
     CliSession s(port);
+    MqttRun mqtt(options.mqtt);  // connects while the indicator is identified
     s.core.SetFrameExactReads(options.frameExact);
     if (const int rc = ConnectSession(s, port); rc != EXIT_OK) return rc;
     if (connected) connected(s.State());
@@ -156,6 +159,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     sampling.Subscribe(subscriber);
     StampSpan span;
     sampling.Subscribe(span);
+    mqtt.Subscribe(sampling);
     s.core.Decode().SetMeasurementListener(&sampling);
     s.AttachSampling(&sampling);
     s.core.Reconnector().SetPausedRun(&sampling);
@@ -163,7 +167,9 @@ int RunSampling(const std::string& port, const SampleOptions& options,
 
     sampling.Start();
     const auto& counters = sampling.Counters();
+    // Every pass of the loop brings the broker's status up to date as well.
     auto done = [&] {
+        mqtt.Follow(s.State().deviceReady, sampling.Phase());
         return Interrupted() || OutputFailed() ||
                (options.count > 0 && counters.samples >= static_cast<uint64_t>(options.count));
     };
@@ -175,6 +181,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
     if (runElapsed != nullptr) *runElapsed = sampling.RunElapsed();
     if (typeName != nullptr) *typeName = s.State().typeName;
     sampling.Stop();
+    mqtt.Follow(s.State().deviceReady, sampling.Phase());
     s.core.Decode().SetMeasurementListener(nullptr);
 
     FlushOutput();
@@ -182,6 +189,7 @@ int RunSampling(const std::string& port, const SampleOptions& options,
                  static_cast<unsigned long long>(counters.samples), span.MeanPeriodMs(),
                  static_cast<unsigned long long>(counters.requests),
                  static_cast<unsigned long long>(counters.realTimeTimeouts));
+    mqtt.Finish();
     return lost ? PortLostExit(port, "sampling") : EXIT_OK;
 }
 

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "DeviceState.h"
+#include "MqttSettings.h"
 #include "Sample.h"
 
 namespace kt::cli {
@@ -23,15 +25,20 @@ struct SampleOptions {
     // --reconnect: a lost port does not end the run; the port is waited for (within the
     // duration), opened again and the run resumed.
     bool reconnect = false;
+    // --mqtt HOST[:PORT] [--mqtt-topic PREFIX]: every sample published to that broker too.
+    std::optional<measurement::MqttSettings> mqtt;
 };
 
-// Reads --period MS | --realtime, --duration S | --count N and --reconnect from `args`,
+// Reads --period MS | --realtime, --duration S | --count N, --reconnect and the broker's
+// --mqtt HOST[:PORT] [--mqtt-topic PREFIX] from `args`,
 // removing them; false with `error` set on a bad or conflicting value.
 bool ParseSampleOptions(std::vector<std::string>& args, SampleOptions& options, std::string& error);
 
 // Connects, starts sampling and hands each sample to `subscriber` until the duration,
 // the count, an interrupt or the loss of the port ends the run; prints the run's summary
-// on standard error. Exit codes as the other commands; a lost port gives EXIT_PORT (with
+// on standard error. With a broker, the samples and the run's status are published there
+// too, and the summary tells how many reached it. Exit codes as the other commands (the
+// broker never changes them); a lost port gives EXIT_PORT (with
 // --reconnect only when the run still waits for its indicator at the end).
 // Where asked, reports the run's elapsed time and the device type the wizard found, and
 // hands `connected` the device's state once the indicator is ready (valid until return).

@@ -21,6 +21,7 @@ void Usage(FILE* out) {
                  "       kt210v-cli [--port NAME] sample [--period MS | --realtime]\n"
                  "                                       [--duration S | --count N] [--reconnect]\n"
                  "                                       [--inter-byte-reads]\n"
+                 "                                       [--mqtt HOST[:PORT] [--mqtt-topic P]]\n"
                  "       kt210v-cli [--port NAME] record --out F.txt|F.xls|F.xlsx|F.csv\n"
                  "                                       [--date] [--time] [--pk] + sample's\n"
                  "                                       options; the rows kept in F.journal\n"
@@ -41,6 +42,10 @@ void Usage(FILE* out) {
                  "at its first close, NAME as its port; an existing FILE is kept (exit 5).\n"
                  "--reconnect: a lost port does not end the run; it is waited for, opened\n"
                  "again and the run resumed (stderr says when it was lost and came back).\n"
+                 "--mqtt publishes every sample as JSON to P/sample on that broker (port 1883\n"
+                 "by default, P kt210v/ and the host name), the run's status retained on\n"
+                 "P/status (\"offline\" once the tool is gone); a broker that is down costs\n"
+                 "log lines only, and a summary line on stderr counts what reached it.\n"
                  "Exit: 0 done, 1 port not opened or lost or standard output not written,\n"
                  "2 usage, 3 a wizard step failed, 4 values not confirmed within 5 s, 5 the file\n"
                  "of record, recover or write-settings not written.\n");
