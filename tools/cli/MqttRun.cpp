@@ -1,7 +1,6 @@
 #include "MqttRun.h"
 
 #include <cstdio>
-#include <thread>
 
 #include "MqttMessages.h"
 
@@ -76,9 +75,6 @@ void MqttRun::Follow(bool deviceReady, measurement::RunPhase phase) {
 void MqttRun::Finish() {
     if (!publisher_) return;
     publisher_->Drain(kDrainTimeout);
-    // The publishing thread takes a new status on its next pass; without that pass the
-    // run's last status ("stop") would be skipped for the "offline" left at the end.
-    if (publisher_->Counters().connected) std::this_thread::sleep_for(kStatusPass);
     const measurement::MqttCounters c = publisher_->Counters();
     const std::string problem = publisher_->Problem();
     std::fprintf(

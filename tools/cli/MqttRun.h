@@ -23,8 +23,6 @@ bool TakeMqttOptions(std::vector<std::string>& args, std::optional<measurement::
 class MqttRun {
 public:
     static constexpr std::chrono::milliseconds kDrainTimeout{2000};
-    // Several passes of the publishing thread (measurement::MqttPublisher::kPublishInterval).
-    static constexpr std::chrono::milliseconds kStatusPass{100};
 
     // Starts connecting at once; the status is "nie wykryto" until the indicator is ready.
     explicit MqttRun(const std::optional<measurement::MqttSettings>& settings);
