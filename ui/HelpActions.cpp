@@ -8,6 +8,7 @@
 
 #include "AtomicFile.h"
 #include "PathIgnoringCase.h"
+#include "ReadRegularFile.h"
 
 namespace kt::ui {
 
@@ -102,18 +103,19 @@ bool HelpActions::ToolReady(const std::string& tool) {
     return true;
 }
 
+// Only a regular file of a sane size is read: a pipe or a device chosen in the file
+// dialog would otherwise hold the window up waiting for a writer or an end.
 bool HelpActions::CopyFirmware(const std::string& source, const std::string& target) {
-    QFile file(QFile::decodeName(source.c_str()));
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    const measurement::RegularFileRead file =
+        measurement::ReadRegularFile(source, kMaxFirmwareFileBytes);
+    if (!file.ok()) {
         dialogs_.ShowPlainMessageWithDetails(
             "Nie można odczytać pliku HEX:\n" + source + "\nFirmware nie zostało wgrane.",
-            file.errorString().toStdString());
+            file.reason);
         return false;
     }
-    const measurement::FileWriteResult written = measurement::WriteFileAtomically(
-        target, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const measurement::FileWriteResult written =
+        measurement::WriteFileAtomically(target, file.bytes);
     if (!written.ok()) {
         const std::string where = written.targetPath.empty() ? target : written.targetPath;
         dialogs_.ShowPlainMessageWithDetails(

@@ -35,6 +35,8 @@ public:
     static constexpr char kHelpContents[] = "help/index.html";
     static constexpr char kManual[] = "Help/KT210V rev 1.0_instrukcja_obslugi.pdf";
     static constexpr char kFirmwareCopy[] = "bootloader/program.hex";
+    // A HEX file of the indicator's flash is far smaller; a larger one is not read.
+    static constexpr std::size_t kMaxFirmwareFileBytes = 64u << 20;
     static constexpr char kProgrammingTool[] = "Bootloader/AVROSP";
 
     // The HEX file dialog.

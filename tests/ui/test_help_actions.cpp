@@ -1,6 +1,8 @@
 // Menu "Pomoc", the firmware update and the about box. The desktop's viewers, the process
 // start and the serial port are fakes, except in the shell-safety case, which runs the
 // real terminal script with a recording stand-in for the terminal and for AVROSP.
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -349,6 +351,9 @@ void HelpActionsTest::failedCopyStartsNothing_data() {
                                    << "Nie można odczytać pliku HEX:";
     QTest::newRow("HEX path is a folder") << "source folder"
                                           << "Nie można odczytać pliku HEX:";
+    // Opening a pipe would wait for a writer that never comes.
+    QTest::newRow("HEX path is a pipe") << "pipe"
+                                        << "Nie można odczytać pliku HEX:";
 }
 
 void HelpActionsTest::failedCopyStartsNothing() {
@@ -366,6 +371,9 @@ void HelpActionsTest::failedCopyStartsNothing() {
         Write(desk.At(QStringLiteral("Bootloader/program.hex")), old);
         if (fault == QLatin1String("gone")) {
             QFile::remove(QString::fromStdString(desk.dialogs.openFileAnswer));
+        } else if (fault == QLatin1String("pipe")) {
+            named = desk.dialogs.openFileAnswer = desk.base.path().toStdString() + "/pipe.hex";
+            QCOMPARE(mkfifo(named.c_str(), 0600), 0);
         } else {
             desk.dialogs.openFileAnswer = desk.base.path().toStdString();
             named = desk.dialogs.openFileAnswer;
