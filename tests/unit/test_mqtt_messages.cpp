@@ -60,13 +60,6 @@ TEST(MqttSampleJson, WritesEachFieldAsTheSampleHasIt) {
     if (previous != nullptr) std::setlocale(LC_NUMERIC, "C");
 }
 
-TEST(MqttStatusText, FollowsTheDeviceAndTheRun) {
-    EXPECT_STREQ(MqttStatusText(false, RunPhase::Running), "nie wykryto");
-    EXPECT_STREQ(MqttStatusText(true, RunPhase::Running), "praca");
-    EXPECT_STREQ(MqttStatusText(true, RunPhase::Paused), "pauza");
-    EXPECT_STREQ(MqttStatusText(true, RunPhase::Stopped), "stop");
-}
-
 TEST(MqttTopics, PrefixAndAddress) {
     EXPECT_EQ(MqttTopic("kt210v/line-3", "sample"), "kt210v/line-3/sample");
     EXPECT_EQ(MqttTopic("kt210v/line-3/", "status"), "kt210v/line-3/status");
