@@ -24,6 +24,8 @@ constexpr int kChannelGroupHeight = 150;
 constexpr int kChannelGroupSpacing = 156;
 constexpr char kNoValue[] = "-------------";
 constexpr char kNoCycles[] = "-------";
+// The cycle counts' size; a count too wide for the field at this size gets a smaller one.
+constexpr int kCycleFontPixels = 19;
 const QColor kMaroon(128, 0, 0);
 const QColor kLime(0, 255, 0);
 
@@ -160,7 +162,8 @@ void IndicatorTab::BuildChannel(int i) {
     c.offset = Text(c.group, n.offsetLabel, QRect(890, 53, 40, 16), QStringLiteral("0"));
     c.multiplier = Text(c.group, n.multiplierLabel, QRect(890, 81, 40, 16), QStringLiteral("1"));
     Text(c.group, nullptr, QRect(671, 113, 74, 16), QString::fromUtf8("ilość cykli = "));
-    c.cycles = Display(c.group, n.cycles, QRect(745, 105, 72, 31), 19, ChannelColour(i), kNoCycles);
+    c.cycles = Display(c.group, n.cycles, QRect(745, 105, 72, 31), kCycleFontPixels,
+                       ChannelColour(i), kNoCycles);
 }
 
 void IndicatorTab::BuildOutputs() {
@@ -295,7 +298,10 @@ void IndicatorTab::ShowChannel(int i) {
     c.gauge->setPosition(model_->GaugePosition(i));
     const std::string_view cycles = model_->CycleText(i);
     const QString cycleText = QString::fromLatin1(cycles.data(), static_cast<int>(cycles.size()));
-    if (c.cycles->text() != cycleText) c.cycles->setText(cycleText);
+    if (c.cycles->text() != cycleText) {
+        c.cycles->setText(cycleText);
+        FitDisplayText(c.cycles, kCycleFontPixels);
+    }
 }
 
 void IndicatorTab::ShowOutputs() {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTest>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "IndicatorModel.h"
 #include "widgets/ChannelColours.h"
 #include "widgets/Dial.h"
+#include "widgets/Fonts.h"
 #include "widgets/Gauge.h"
 
 using namespace kt;
@@ -78,6 +80,7 @@ private slots:
     void gaugeFillFollowsTheModel();
     void gaugeRepaintsOnlyWhenItsPositionChanges();
     void paintingThreeDialsCost();
+    void displayTextShowsEveryDigit();
 };
 
 void DialWidgets::needleEndsOnItsPixel_data() {
@@ -257,6 +260,32 @@ void DialWidgets::paintingThreeDialsCost() {
     const double microseconds = static_cast<double>(timer.nsecsElapsed()) / 1000.0 / kRounds;
     std::printf("painting three dials into images: %.1f us\n", microseconds);
     QVERIFY(images[2].pixelColor(0, 0) == QColor(Qt::black));
+}
+
+// A cycle count in its 72-pixel display: the field never scrolls to its last digits (a
+// long count read as a smaller one); a short text keeps the display's size.
+void DialWidgets::displayTextShowsEveryDigit() {
+    QLineEdit field;
+    field.setGeometry(0, 0, 72, 31);
+    field.setReadOnly(true);
+    field.setFont(ui::DisplayFont(19));
+    field.show();
+    const auto cursorX = [&field] {
+        return field.inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    for (const char* text : {"-------", "99999", "1234567", "16777216"}) {
+        field.setText(QString::fromLatin1(text));
+        ui::FitDisplayText(&field, 19);
+        const int first = cursorX();
+        field.setCursorPosition(field.text().size());  // scrolls if the text does not fit
+        field.setCursorPosition(0);
+        QCOMPARE(cursorX(), first);
+        field.setCursorPosition(field.text().size());
+        QCOMPARE(cursorX() - first, field.fontMetrics().horizontalAdvance(field.text()));
+    }
+    field.setText(QStringLiteral("-------"));
+    ui::FitDisplayText(&field, 19);
+    QCOMPARE(field.font().pixelSize(), 19);
 }
 
 QTEST_MAIN(DialWidgets)
