@@ -8,7 +8,7 @@ installed_files() {
       share/man/man1/kt210v-cli.1.gz share/man/man1/kt210v-sim.1.gz \
       share/doc/kt210v-pc/copyright share/doc/kt210v-pc/changelog.gz
     for page in index polaczenie urzadzenie probkowanie korekcja rejestracja wykres \
-      konfiguracja symulator cli; do
+      konfiguracja symulator cli mqtt; do
       echo "share/kt210v-pc/help/$page.html"
     done
     for n in 0 1 2 3 4; do echo "share/kt210v-pc/Grafika/MODE_$n.jpg"; done
