@@ -267,11 +267,13 @@ bool MqttPublisher::Impl::Pass() {
         loopRunning = false;
         nextAttempt = Clock::now();
     }
-    // Busy while samples come, or wait with a connection to take them.
+    // Busy while samples come, wait with a connection to take them, or wait for the
+    // library to write them (its confirmations do not wake the thread).
     const uint64_t h = head.load(std::memory_order_acquire);
     const bool arrived = h != seenHead;
     seenHead = h;
-    return handed || arrived || (linkUp && h != tail.load(std::memory_order_relaxed));
+    return handed || arrived || !handedMids.empty() ||
+           (linkUp && h != tail.load(std::memory_order_relaxed));
 }
 
 // The first connection, made here so that a slow name lookup holds up nobody else; the
