@@ -1,8 +1,7 @@
-// The run journal below the window: a run handed round by the sampling clock to the same
-// subscribers, in the same order, as in the window, with rows by button, boxes and output
-// lines changed, the chart cleared and values a chart refuses; read back, the table and
-// the chart must be the same cell for cell and point for point. Then journals as a crash
-// or a power cut leave them, and files that are no journal of ours.
+// The run journal below the window: a run handed round by the sampling clock as in the
+// window, with rows by button, boxes and output lines changed, the chart cleared and values
+// a chart refuses, read back cell for cell and point for point. Then journals as a crash or
+// a power cut leave them, and files that are no journal of ours.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 #include "TempFolder.h"
 
 using namespace kt::measurement;
+using Status = JournalScan::Status;
 
 namespace {
 
@@ -32,12 +32,9 @@ struct Each : SampleSubscriber {
     std::function<void(const Sample&)> f_;
 };
 
-int64_t Wall() {
-    return kt::test::FakeDateTimeTexts::kMoment;
-}
-
 class JournalRun : public ::testing::Test {
 protected:
+    static int64_t Wall() { return kt::test::FakeDateTimeTexts::kMoment; }
     kt::test::TempFolder dir;
     const std::string path = dir / kJournalFileName;
     kt::device::DeviceState device;
@@ -137,7 +134,7 @@ TEST_F(JournalRun, ReadBackItRebuildsTheTableAndTheChartExactly) {
     const int fd = open(path.c_str(), O_RDONLY);  // the journal stays locked by its writer
     const JournalScan scan =
         ReadJournal(fd, [&](const JournalRecord& r) { ApplyRecord(r, back, &backChart); });
-    EXPECT_EQ(scan.status, JournalScan::Status::Journal);
+    EXPECT_EQ(scan.status, Status::Journal);
     EXPECT_FALSE(scan.damaged || scan.torn);
     ASSERT_EQ(back.rowsRegistered(), table.rowsRegistered());
     for (int r = 0; r < table.RowCount(); ++r) {
@@ -146,14 +143,13 @@ TEST_F(JournalRun, ReadBackItRebuildsTheTableAndTheChartExactly) {
         }
     }
     EXPECT_EQ(back.ColumnWidth(0), 160);
+    const auto points = [](const ChartSeries& series) {
+        std::vector<std::pair<double, float>> all;
+        series.ForEach([&](double x, float y) { all.emplace_back(x, y); });
+        return all;
+    };
     for (int i = 0; i < kSeriesCount; ++i) {
-        const ChartSeries& got = backChart.Series(i);
-        const ChartSeries& want = chart.Series(i);
-        ASSERT_EQ(got.Size(), want.Size()) << i;
-        for (size_t p = 0; p < want.Size(); ++p) {
-            ASSERT_EQ(got.X(p), want.X(p)) << i << "," << p;
-            ASSERT_EQ(got.Y(p), want.Y(p)) << i << "," << p;
-        }
+        EXPECT_EQ(points(backChart.Series(i)), points(chart.Series(i))) << i;
     }
     EXPECT_EQ(scan.settings.periodMs, 250u);
     EXPECT_EQ(scan.settings.boxes, table.boxes());
@@ -187,8 +183,7 @@ TEST_F(JournalRun, DamagedJournalsAreReadUpToTheirLastSoundRecord) {
         if (cut >= kJournalHeaderSize && cut < whole.size() - 3 * kJournalRecordSize) continue;
         const JournalScan scan = scanOf(whole.substr(0, cut));
         const size_t records = cut < kJournalHeaderSize ? 0 : (cut - kJournalHeaderSize) / 44;
-        EXPECT_EQ(scan.status, cut < kJournalHeaderSize ? JournalScan::Status::Empty
-                                                        : JournalScan::Status::Journal);
+        EXPECT_EQ(scan.status, cut < kJournalHeaderSize ? Status::Empty : Status::Journal);
         EXPECT_EQ(scan.samples, records) << cut;
         EXPECT_EQ(scan.torn, cut > kJournalHeaderSize && (cut - kJournalHeaderSize) % 44 != 0);
         EXPECT_FALSE(scan.damaged) << cut;
@@ -198,25 +193,22 @@ TEST_F(JournalRun, DamagedJournalsAreReadUpToTheirLastSoundRecord) {
     const struct {
         const char* what;
         std::string bytes;
-        JournalScan::Status status;
+        Status status;
         uint64_t samples;
     } cases[] = {
         {"a byte of the third record spoiled", std::string(whole).replace(170, 1, "x"),
-         JournalScan::Status::Journal, 2},
-        {"a block of zeros after it", whole + std::string(4096, '\0'), JournalScan::Status::Journal,
-         5},
-        {"a record of another journal after it", whole + other, JournalScan::Status::Journal, 5},
-        {"another magic", "KT210VJX" + whole.substr(8), JournalScan::Status::Foreign, 0},
-        {"a newer version", std::string(whole).replace(8, 1, "\x02"), JournalScan::Status::Foreign,
-         0},
-        {"a damaged header", std::string(whole).replace(30, 1, "?"), JournalScan::Status::Foreign,
-         0},
+         Status::Journal, 2},
+        {"a block of zeros after it", whole + std::string(4096, '\0'), Status::Journal, 5},
+        {"a record of another journal after it", whole + other, Status::Journal, 5},
+        {"another magic", "KT210VJX" + whole.substr(8), Status::Foreign, 0},
+        {"a newer version", std::string(whole).replace(8, 1, "\x02"), Status::Foreign, 0},
+        {"a damaged header", std::string(whole).replace(30, 1, "?"), Status::Foreign, 0},
     };
     for (const auto& c : cases) {
         const JournalScan scan = scanOf(c.bytes);
         EXPECT_EQ(scan.status, c.status) << c.what;
         EXPECT_EQ(scan.samples, c.samples) << c.what;
-        EXPECT_EQ(scan.damaged, c.status == JournalScan::Status::Journal) << c.what;
+        EXPECT_EQ(scan.damaged, c.status == Status::Journal) << c.what;
         EXPECT_FALSE(scan.problem.empty()) << c.what;
     }
 }
