@@ -208,11 +208,11 @@ struct Recovered {
 };
 
 // Empty when every row reported more than a second before `killNs` came back, and every
-// row that came back holds the reported texts (`expected` turns a reported row into the
-// texts to compare); else what is wrong.
+// row that came back holds the reported texts (`expected`, when given, turns a row that came
+// back into the texts to compare); else what is wrong.
 inline std::string CheckRecovered(
     const Recovered& back, const std::vector<ReportedRow>& rows, int64_t killNs,
-    const std::function<std::string(int, const std::string&)>& expected) {
+    const std::function<std::string(const std::string&)>& expected = nullptr) {
     int due = 0;
     while (due < static_cast<int>(rows.size()) && rows[due].ns < killNs - 1000000000) ++due;
     const int got = back.table.rowsRegistered();
@@ -222,7 +222,8 @@ inline std::string CheckRecovered(
                " registered more than a second before the kill";
     }
     for (int i = 0; i < std::min<int>(got, static_cast<int>(rows.size())); ++i) {
-        const std::string cells = expected(i, RowCells(back.table, i + 1));
+        std::string cells = RowCells(back.table, i + 1);
+        if (expected) cells = expected(cells);
         if (cells != rows[static_cast<size_t>(i)].cells) {
             return "row " + std::to_string(i + 1) + " came back as \"" + cells + "\", not \"" +
                    rows[static_cast<size_t>(i)].cells + "\"";

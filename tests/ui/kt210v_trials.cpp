@@ -305,8 +305,7 @@ std::string KilledWindow(const char* self, bool realTime, double seconds, KillTo
     const kt::test::Recovered back(dir + "/" + kt::measurement::kJournalFileName);
     std::filesystem::remove_all(dir);
     Count(t, back, rows, killNs);
-    const std::string failure = kt::test::CheckRecovered(
-        back, rows, killNs, [](int, const std::string& cells) { return cells; });
+    const std::string failure = kt::test::CheckRecovered(back, rows, killNs);
     const int rowsBack = back.table.rowsRegistered();
     if (failure.empty() &&
         back.chart.Series(kt::measurement::kSeriesPK1).Size() != static_cast<size_t>(rowsBack)) {
@@ -368,7 +367,7 @@ std::string KilledRecord(const std::string& cli, bool realTime, double seconds, 
     std::filesystem::remove_all(dir);
     if (!sampling) return "record took no measurement";
     Count(t, back, rows, killNs);
-    return kt::test::CheckRecovered(back, rows, killNs, [](int, const std::string& cells) {
+    return kt::test::CheckRecovered(back, rows, killNs, [](const std::string& cells) {
         const size_t tab = cells.find('\t');
         return cells.substr(0, tab) + "\t*" + cells.substr(cells.find('\t', tab + 1));
     });

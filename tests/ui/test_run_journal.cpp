@@ -9,6 +9,7 @@
 
 #include "JournalTrials.h"
 #include "Numbers.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -111,14 +112,13 @@ void RunJournalTest::killedRunIsSetAsideOrPutBackAsItWas() {
         QVERIFY(!QFile::exists(journal));
     }
     {
-        kt::test::WriteAll(::open(journal.toLocal8Bit(), O_WRONLY | O_CREAT, 0644), "not ours");
+        kt::test::WriteBytes(journal.toStdString(), "not ours");
         Windows w(dir, true);
         QVERIFY(w.dialogs.questions.empty());
-        const std::vector<std::string> warnings = w.log.Lines();
-        QVERIFY(std::any_of(warnings.begin(), warnings.end(), [](const std::string& line) {
+        QVERIFY(std::ranges::any_of(w.log.Lines(), [](const std::string& line) {
             return line.find(
-                       "kt210v-pc.journal: no run journal (another kind of file); left in "
-                       "place") != line.npos;
+                       "kt210v-pc.journal: no run journal (another kind of file); left "
+                       "in place") != line.npos;
         }));
         w.Form().close();
         QCOMPARE(Bytes(journal), std::string("not ours"));
