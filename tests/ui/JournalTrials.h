@@ -95,11 +95,9 @@ inline int RecordingChild(int out, bool realTime, int freezeAt) {
     WriteAll(out, h.Dir().toStdString() + "\n");
     // A port another process still holds a lock on (a pty number used again) is tried
     // again: the trial is about the journal, not the port.
-    bool connected = false;
-    for (int attempt = 0; attempt < 3 && !connected; ++attempt) {
-        connected = trials.Connect().empty();
+    for (int attempt = 1; !trials.Connect().empty(); ++attempt) {
+        if (attempt == 3) return 4;
     }
-    if (!connected) return 4;
     for (const char* box : {"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox7", "CheckBox8",
                             "CheckBox10", "CheckBox20"}) {
         h.Find<QCheckBox>(box)->setChecked(true);
