@@ -333,14 +333,10 @@ TEST_F(CliTest, RunsArePublishedToABroker) {
 }
 
 TEST_F(CliTest, MonitorPrintsTrafficLinesUntilInterrupted) {
-    const std::string cmd = "cd '" + dir.string() +
-                            "' && timeout --preserve-status -s INT 4 '" KT210V_CLI_PATH
-                            "' monitor > mon.txt 2>&1";
-    const int status = std::system(cmd.c_str());
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string out = ReadFile("mon.txt");
-    EXPECT_NE(out.find(">sending read cmd: 32: 0 0 0 0 ,CRC=32"), std::string::npos) << out;
-    EXPECT_NE(out.find("   <<Received Data: 32: 75 84 86 0 ,CRC=21<->21"), std::string::npos);
+    const RunResult r = Run("monitor 2>&1", "", "F1 F1 15", SIGINT);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(">sending read cmd: 32: 0 0 0 0 ,CRC=32"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("   <<Received Data: 32: 75 84 86 0 ,CRC=21<->21"), std::string::npos);
 }
 
 }  // namespace
