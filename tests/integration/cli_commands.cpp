@@ -43,18 +43,9 @@ TEST_F(CliTest, IdentifyReadsTheWholeDeviceThroughTheWizardSteps) {
     std::fprintf(stderr, "identify took %.0f ms\n", r.ms);
 }
 
-TEST_F(CliTest, SetWritesTheValueAndWaitsForTheConfirmation) {
-    const RunResult r = Run("set LED=7 PK1=12.5");
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("LED=7\n"), std::string::npos);
-    EXPECT_NE(r.out.find("PK1=12.5\n"), std::string::npos);
-    EXPECT_TRUE(TrafficHas("F2 F2 0C 07 00 00 00 13"));
-    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().LED, 7); });
-}
-
 // A blank memory reads as NaN: the indicator is identified with the value as it reports
-// it, the log says so, and a proper value can be written over it.
-TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndCanBeSet) {
+// it, the log says so, and set writes proper values over it and waits for the confirmation.
+TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndSet) {
     const auto nan = kt::device::BuildFrame(kt::device::kHeaderWrite, kt::device::cmd::PK1,
                                             kt::device::Float32Payload(NAN));
     server.WithModel([&](kt::sim::IndicatorModel& m) { m.HandleRequest(nan.bytes.data(), 0); });
@@ -62,9 +53,14 @@ TEST_F(CliTest, IndicatorHoldingNaNIsIdentifiedAndCanBeSet) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("PK1=NAN\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("command 8 holds a value that is not a finite number"), std::string::npos);
-    r = Run("set PK1=45.5");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    server.WithModel([](kt::sim::IndicatorModel& m) { EXPECT_EQ(m.Params().PK1, 45.5f); });
+    r = Run("set LED=7 PK1=12.5");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("LED=7\nPK1=12.5\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(TrafficHas("F2 F2 0C 07 00 00 00 13"));
+    server.WithModel([](kt::sim::IndicatorModel& m) {
+        EXPECT_EQ(m.Params().LED, 7);
+        EXPECT_EQ(m.Params().PK1, 12.5f);
+    });
 }
 
 // A lossy line still identifies and sets; an unknown type is warned of and the run goes
