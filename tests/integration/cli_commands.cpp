@@ -94,38 +94,21 @@ TEST_F(CliTest, FaultyDevicesAreIdentifiedOrTheFailureNamed) {
 // Bad commands and values of every command are refused before anything is sent.
 TEST_F(CliTest, UsageErrorsSendNothing) {
     const uint64_t before = server.RequestsServed();
-    for (const char* args : {"set LEDX=1",
-                             "set LED=abc",
-                             "set PK1=1,5",
-                             "frobnicate",
-                             "set LED=10",
-                             "set LED=-1",
-                             "set Q_NR=3",
-                             "set mode=5",
-                             "set decp=7",
-                             "set Beep=2",
-                             "set OnTime=0",
-                             "set OnTime=32733",
-                             "record --out .txt --count 2",
-                             "record --out sub/.XLS --count 2",
-                             "record --out run.ods --count 2",
-                             "record --count 2",
-                             "record --out run.txt --count 2 --colour",
-                             "sample --period 5",
-                             "sample --period 10000001",
-                             "sample --period x",
-                             "sample --duration 0",
-                             "sample --count -1",
-                             "sample --realtime --period 20",
-                             "sample --count 5 --duration 1",
-                             "sample --frequency 3",
-                             "sample --mqtt",
-                             "sample --mqtt ''",
-                             "sample --mqtt h:65536",
-                             "sample --mqtt [::1",
-                             "sample --mqtt h --mqtt-topic a/+/b",
-                             "record --out r.txt --mqtt-topic t"}) {
-        EXPECT_EQ(Run(args).exitCode, 2) << args;
+    const std::vector<std::vector<const char*>> refused = {
+        {"set LEDX=1", "set LED=abc", "set PK1=1,5", "frobnicate", "set LED=10", "set LED=-1",
+         "set Q_NR=3", "set mode=5", "set decp=7", "set Beep=2", "set OnTime=0",
+         "set OnTime=32733"},
+        {"record --out .txt --count 2", "record --out sub/.XLS --count 2",
+         "record --out run.ods --count 2", "record --count 2",
+         "record --out run.txt --count 2 --colour", "record --out r.txt --mqtt-topic t",
+         "recover run.txt.journal", "recover --out x.pdf run.txt.journal"},
+        {"sample --period 5", "sample --period 10000001", "sample --period x",
+         "sample --duration 0", "sample --count -1", "sample --realtime --period 20",
+         "sample --count 5 --duration 1", "sample --frequency 3", "sample --mqtt",
+         "sample --mqtt ''", "sample --mqtt h:65536", "sample --mqtt [::1",
+         "sample --mqtt h --mqtt-topic a/+/b"}};
+    for (const auto& command : refused) {
+        for (const char* args : command) EXPECT_EQ(Run(args).exitCode, 2) << args;
     }
     EXPECT_NE(Run("set LED=99").err.find("LED must be a whole number from 0 to 9: '99'"),
               std::string::npos);
@@ -233,6 +216,9 @@ TEST_F(CliTest, FailuresAndHangUpsEndTheRunWithTheReason) {
              {"ulimit -f 1; ", "sample --period 10 --count 300", "", 0, 1, "File too large"},
              {"ulimit -f 1; ", "record --out run.txt --period 10 --count 100", "", 0, 5,
               "cannot write run.txt: File too large"},
+             // Found only when the file is written: a folder where the file should be.
+             {"mkdir run.xls && ", "record --out run.xls --count 2", "", 0, 5,
+              "cannot write run.xls: Is a directory"},
              {"", "identify", "F1 F1 20", 0, 1, "identification ended: the port COM1 was lost"},
              {"", "monitor", "F1 F1 15", 0, 1, "monitor ended: the port COM1 was lost"},
              {"", "sample --period 20 --duration 120", "F1 F1 07", 0, 1, "sampling ended"},

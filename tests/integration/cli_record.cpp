@@ -138,19 +138,14 @@ TEST_F(CliRecordTest, RowsOfARunCutShortAreSaved) {
     EXPECT_EQ(lines[4], "Ilosc próbek= \t\t" + std::to_string(lines.size() - 13));
 }
 
-TEST_F(CliRecordTest, UnwritableTargetsExitWithFiveAndTheReason) {
+// A target in a folder that is a file is refused before the indicator is asked.
+TEST_F(CliRecordTest, UnwritableTargetExitsWithFiveAndTheReason) {
     std::ofstream(dir / "plik") << "x";
     const uint64_t before = server.RequestsServed();
     CliRunResult r = Run("record --out plik/run.txt --count 2");
     EXPECT_EQ(r.exitCode, 5);
     EXPECT_NE(r.err.find("cannot write plik/run.txt: Not a directory"), std::string::npos) << r.err;
-    EXPECT_EQ(server.RequestsServed(), before);  // refused before the indicator is asked
-
-    // Found only when the file is written: a folder where the file should be.
-    fs::create_directory(dir / "run.xls");
-    r = Run("record --out run.xls --count 2");
-    EXPECT_EQ(r.exitCode, 5);
-    EXPECT_NE(r.err.find("cannot write run.xls: Is a directory"), std::string::npos) << r.err;
+    EXPECT_EQ(server.RequestsServed(), before);
 }
 
 }  // namespace
@@ -202,6 +197,4 @@ TEST_F(CliRecordTest, AKilledRunIsRecoveredFromItsJournal) {
     std::ofstream(dir / "other.journal") << "not a journal";
     EXPECT_EQ(Run("recover other.journal --out x.txt").exitCode, 5);
     EXPECT_EQ(Run("recover missing.journal --out x.txt").exitCode, 5);
-    EXPECT_EQ(Run("recover run.txt.journal").exitCode, 2);
-    EXPECT_EQ(Run("recover --out x.pdf run.txt.journal").exitCode, 2);
 }
