@@ -1,6 +1,6 @@
 // kt210v-cli run as a separate process against the simulated indicator on a pty.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <array>

@@ -3,10 +3,14 @@
 // the journal a killed run leaves for recover.
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_fixture.h"
