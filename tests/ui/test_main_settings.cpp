@@ -25,10 +25,9 @@ class MainSettingsTest : public QObject {
 
 private slots:
     void settingsSurviveTwoStarts();
-    void missingFileIsReportedAndANewFileHoldsTheStartValues();
     void fileThatCannotBeWrittenIsReportedAtClose();
     void malformedFileKeepsInitialStatesFromTheFirstBadEntry();
-    void endlessOrHugeFileIsRefused();
+    void unusableFileLeavesTheInitialSettings();
     void writeKilledAtTheLastCloseIsNotTakenForTheFile();
     void portNameTooLongToStoreIsNamedInAWarning();
     void startUpFolderWhoseNameIsNotUtf8KeepsItsFiles();
@@ -111,22 +110,6 @@ void MainSettingsTest::settingsSurviveTwoStarts() {
     QCOMPARE(again.settings.portName, std::string("ttyUSB7"));
 }
 
-void MainSettingsTest::missingFileIsReportedAndANewFileHoldsTheStartValues() {
-    MainHarness h;
-    QVERIFY(QFile::remove(h.Dir() + "/config.ini"));
-    h.CreateWindows(false);
-    QCOMPARE(h.dialogs.messages,
-             std::vector<std::string>{"KT210V-PC|nie odnaleziono pliku konfiguracyjnego!"});
-    QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
-    QCOMPARE(h.State().portName, std::string("COM1"));
-    QCOMPARE(kt::ui::AsystentForm->PortText(), std::string("COM1"));
-    CloseProgram();
-    const QByteArray written = ReadAll(h.Dir() + "/config.ini");
-    QCOMPARE(written.toStdString(), measurement::FormatSettings(measurement::AppSettings{}));
-    QVERIFY(written.contains("Sample_rate= 10\r\n"));
-    QVERIFY(written.contains("Wykres_PK1_H= 50\r\n"));
-}
-
 // A folder named config.ini cannot be replaced by a file: the close says why.
 void MainSettingsTest::fileThatCannotBeWrittenIsReportedAtClose() {
     MainHarness h;
@@ -154,33 +137,46 @@ void MainSettingsTest::malformedFileKeepsInitialStatesFromTheFirstBadEntry() {
     QCOMPARE(h.Form().Sampling().PeriodMs(), 500);          // entry 5, read
     QVERIFY(h.Form().RegistrationPage().Boxes().autoRead);  // entry 9, initial
     CloseProgram();
-    const measurement::SettingsReadResult back =
-        measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString());
-    QVERIFY(!back.failedEntry);  // a good 29-line file again
+    // A good 29-line file again.
+    QVERIFY(
+        !measurement::ParseSettings(ReadAll(h.Dir() + "/config.ini").toStdString()).failedEntry);
 }
 
-// A link to an endless device and a file far larger than any settings file are not read
-// (a pipe: app_sigterm.sh): the start goes on with the initial states and says why.
-void MainSettingsTest::endlessOrHugeFileIsRefused() {
+// Without a usable file the start goes on with the initial states: a missing file is
+// reported in a box and written at the close; a link to an endless device and a file far
+// larger than any settings file are not read (a pipe: app_sigterm.sh) and the log says why.
+void MainSettingsTest::unusableFileLeavesTheInitialSettings() {
     measurement::AppSettings stored;
     stored.samplePeriodMs = 500;
-    for (const std::string reason : {"larger than 65536 bytes", "not a regular file"}) {
+    for (const std::string reason : {"missing", "larger than 65536 bytes", "not a regular file"}) {
         MainHarness h;
         const QString path = h.Dir() + "/config.ini";
         QVERIFY(QFile::remove(path));
         if (reason[0] == 'l') {
             WriteAll(path,
                      QByteArray::fromStdString(FormatSettings(stored) + std::string(70000, ' ')));
-        } else {
+        } else if (reason[0] == 'n') {
             QVERIFY(QFile::link("/dev/zero", path));
         }
         kt::test::FakeWarnings log;
         h.CreateWindows(false, &log);
-        QVERIFY(h.dialogs.messages.empty());
         QCOMPARE(h.Form().Sampling().PeriodMs(), 10);
-        QCOMPARE(log.Lines().at(0), "warning: " + path.toStdString() + ": cannot be read (" +
-                                        reason + "); initial settings used");
-        kt::ui::DestroyForms();
+        QCOMPARE(h.State().portName, std::string("COM1"));
+        QCOMPARE(kt::ui::AsystentForm->PortText(), std::string("COM1"));
+        if (reason != "missing") {
+            QVERIFY(h.dialogs.messages.empty());
+            QCOMPARE(log.Lines().at(0), "warning: " + path.toStdString() + ": cannot be read (" +
+                                            reason + "); initial settings used");
+            kt::ui::DestroyForms();
+            continue;
+        }
+        QCOMPARE(h.dialogs.messages,
+                 std::vector<std::string>{"KT210V-PC|nie odnaleziono pliku konfiguracyjnego!"});
+        CloseProgram();
+        const QByteArray written = ReadAll(path);
+        QCOMPARE(written.toStdString(), measurement::FormatSettings(measurement::AppSettings{}));
+        QVERIFY(written.contains("Sample_rate= 10\r\n"));
+        QVERIFY(written.contains("Wykres_PK1_H= 50\r\n"));
     }
 }
 
